@@ -1,0 +1,228 @@
+#include "mGlobal.h"
+
+#include "RuntimeError.h"
+#include "VbConvert.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+
+namespace {
+
+const QByteArray crlf = QByteArrayLiteral("\r\n");
+
+// Lower-cases UTF-8 text one character at a time, keeping any character whose
+// lower-case form would need a different number of bytes. Positions found in
+// the result are positions in the original.
+QByteArray lowerSameLength(const QByteArray &text)
+{
+    QByteArray out = text;
+    for (qsizetype i = 0; i < out.size();) {
+        const uchar c = uchar(out[i]);
+        if (c < 0x80) {
+            if (c >= 'A' && c <= 'Z')
+                out[i] = char(c + ('a' - 'A'));
+            ++i;
+            continue;
+        }
+        const qsizetype len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        const QByteArray original = text.mid(i, len);
+        const QString decoded = QString::fromUtf8(original);
+        if (decoded.size() == 1 && !decoded.at(0).isSurrogate()
+            && decoded.at(0) != QChar::ReplacementCharacter) {
+            const QByteArray lowered = QString(decoded.at(0).toLower()).toUtf8();
+            if (lowered.size() == original.size())
+                out.replace(i, len, lowered);
+        }
+        i += len;
+    }
+    return out;
+}
+
+// Lone CR and lone LF become CR LF, so a file edited with another line-end
+// style reads and rewrites like one written here. CR LF text is unchanged.
+QByteArray normalizeLineEnds(const QByteArray &text)
+{
+    if (!text.contains('\n') && !text.contains('\r'))
+        return text;
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r') {
+            out += crlf;
+            if (i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out += crlf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Both file operations first make sure the file exists and is writable by its
+// owner (clearing a read-only mark a user may have set).
+void prepareFile(const QString &fileName)
+{
+    QFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw RuntimeError::fromFile(file);
+    file.close();
+    errno = 0;
+    if (!file.setPermissions(file.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        throw RuntimeError::fromFile(file);
+}
+
+QByteArray readWholeFile(const QString &fileName)
+{
+    QFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError::fromFile(file);
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+    return data;
+}
+
+QList<QByteArray> splitLines(const QByteArray &text)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return lines;
+}
+
+bool hasLineBreak(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+} // namespace
+
+QString ReadIniKey(const QString &fileName, const QString &section, const QString &key)
+{
+    prepareFile(fileName);
+    const QByteArray header = lowerSameLength("[" + section.toLocal8Bit() + "]");
+    const QByteArray wanted = lowerSameLength(key.toLocal8Bit() + "=");
+    bool inSection = false;
+    for (const QByteArray &line : splitLines(readWholeFile(fileName))) {
+        // Only a line that begins with "[" ends a section or starts one, so a
+        // value holding "[" (a folder named "[2019] Holidays") reads back.
+        if (line.startsWith('[')) {
+            inSection = lowerSameLength(line) == header;
+            continue;
+        }
+        if (inSection && lowerSameLength(line.left(wanted.size())) == wanted)
+            return QString::fromLocal8Bit(line.mid(wanted.size()));
+    }
+    return QString();
+}
+
+void WriteIniKey(const QString &fileName, const QString &section, const QString &key, const QString &value)
+{
+    // A line break would split the entry and could forge other settings.
+    if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value))
+        throw RuntimeError(ErrNum::InvalidProcedureCall,
+                           RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
+                               + QStringLiteral(": a setting cannot hold a line break"));
+
+    prepareFile(fileName);
+    // Working text: one line break before, so a header on the first line is
+    // found like any other, and "[]" after, so a "[" follows the last section.
+    QByteArray text = crlf + normalizeLineEnds(readWholeFile(fileName)) + "[]";
+    const QByteArray low = lowerSameLength(text);
+    const QByteArray sectionBytes = section.toLocal8Bit();
+    const QByteArray keyBytes = key.toLocal8Bit();
+    const QByteArray entry = keyBytes + "=" + value.toLocal8Bit();
+
+    const qsizetype headerPos = low.indexOf(crlf + lowerSameLength("[" + sectionBytes + "]") + "\r");
+    if (headerPos < 0) {
+        text.chop(2);
+        text += crlf + crlf + "[" + sectionBytes + "]" + crlf + entry;
+    } else {
+        // bodyPos: the LF that ends the header line.
+        const qsizetype bodyPos = headerPos + sectionBytes.size() + 5;
+        const qsizetype nextLine = low.indexOf("\n[", bodyPos);
+        const qsizetype nextPos = nextLine < 0 ? text.size() - 2 : nextLine + 1;
+        const qsizetype keyPos = low.indexOf("\n" + lowerSameLength(keyBytes + "="), headerPos);
+        text.chop(2);
+        if (keyPos < 0 || keyPos > nextPos) {
+            text.insert(bodyPos + 1, entry + crlf);
+        } else {
+            qsizetype end = text.indexOf('\r', keyPos);
+            if (end < 0)
+                end = text.size();
+            text.replace(keyPos + 1, end - keyPos - 1, entry);
+        }
+    }
+
+    text.remove(0, 1);
+    while (text.contains("\r\n\r\n\r\n"))
+        text.replace("\r\n\r\n\r\n", "\r\n\r\n");
+    while (!text.isEmpty() && uchar(text.back()) <= 13)
+        text.chop(1);
+    while (!text.isEmpty() && uchar(text.front()) <= 13)
+        text.remove(0, 1);
+    text += crlf;
+
+    // Written completely beside the old file, then put in its place, so a
+    // crash or a full disk never leaves a torn settings file.
+    QSaveFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        throw RuntimeError::fromFile(file);
+    errno = 0;
+    if (file.write(text) != text.size()) {
+        const RuntimeError error = RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+        file.cancelWriting();
+        throw error;
+    }
+    errno = 0;
+    if (!file.commit())
+        throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+}
+
+QString UCasePart(const QString &text, int start, int count)
+{
+    if (start < 1 || count < 0)
+        throw RuntimeError(ErrNum::InvalidProcedureCall);
+    QString result = text.mid(start - 1);
+    const qsizetype upto = qMin<qsizetype>(count, result.size());
+    for (qsizetype i = 0; i < upto; ++i)
+        result[i] = result[i].toUpper();
+    return result;
+}
+
+int GetLowestIndex(const QList<qsizetype> &list)
+{
+    int lowest = 0;
+    for (int i = 0; i < list.size(); ++i) {
+        if (list[i] == 0)
+            continue;
+        if (list[lowest] == 0 || list[i] < list[lowest])
+            lowest = i;
+    }
+    return lowest;
+}
+
+qint16 CInt(const QString &text)
+{
+    const VbConvert::Result result = VbConvert::toInteger(text);
+    if (!result.ok())
+        throw RuntimeError(result.error);
+    return qint16(result.value);
+}

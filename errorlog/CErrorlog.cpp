@@ -1,0 +1,49 @@
+#include "CErrorlog.h"
+
+#include <QDir>
+#include <QFile>
+
+CErrorlog::CErrorlog(QString programFolder, QString exeName)
+    : m_programFolder(std::move(programFolder))
+    , m_exeName(std::move(exeName))
+{
+}
+
+QString CErrorlog::Bracket(const QString &sPath)
+{
+    if (sPath.isEmpty() || sPath.endsWith(QDir::separator()))
+        return sPath;
+    return sPath + QDir::separator();
+}
+
+QString CErrorlog::logFilePath(const QDateTime &dDatestamp) const
+{
+    return Bracket(m_programFolder) + m_exeName + QLatin1Char('_')
+        + dDatestamp.date().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log");
+}
+
+QByteArray CErrorlog::record(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,
+                             const QString &sSourceMod, const QString &sSourceProc)
+{
+    static const QString crlf = QStringLiteral("\r\n");
+    const QString text = QStringLiteral("Time            \t: ") + dDatestamp.time().toString(QStringLiteral("HH:mm:ss")) + crlf
+        + QStringLiteral("Source module   \t: ") + sSourceMod + crlf
+        + QStringLiteral("Source procedure\t: ") + sSourceProc + crlf
+        + QStringLiteral("Err. Number     \t: ") + QString::number(lErrNum) + crlf
+        + QStringLiteral("Err. Description\t: ") + sDesc + crlf
+        + QStringLiteral("----------------") + crlf;
+    return text.toLocal8Bit();
+}
+
+void CErrorlog::LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,
+                         const QString &sSourceMod, const QString &sSourceProc) const noexcept
+{
+    try {
+        QFile file(logFilePath(dDatestamp));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return;
+        file.write(record(lErrNum, sDesc, dDatestamp, sSourceMod, sSourceProc));
+    } catch (...) {
+        // Nowhere left to report it: the record is lost, the program goes on.
+    }
+}
