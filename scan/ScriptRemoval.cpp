@@ -1,0 +1,40 @@
+#include "ScriptRemoval.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+int removeScripts(const QString &folder, const QString &extension)
+{
+    // Without an extension the wildcard form would reach files that have
+    // none, or every file; nobody asks for that.
+    if (extension.isEmpty() || folder.isEmpty())
+        return 0;
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity cs = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity cs = Qt::CaseSensitive;
+#endif
+    int removed = 0;
+    try {
+        // Names are compared here rather than handed to a name filter, so
+        // that "*", "?" and "[" in the extension stay literal.
+        QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString name = it.fileName();
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            if (dot < 0 || QStringView(name).mid(dot + 1).compare(extension, cs) != 0)
+                continue;
+#ifdef Q_OS_WIN
+            // Windows refuses to delete a read-only file; the user asked for it gone.
+            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+#endif
+            if (QFile::remove(path))
+                ++removed;
+        }
+    } catch (...) {
+        // The caller goes on whatever happens here; what was deleted counts.
+    }
+    return removed;
+}

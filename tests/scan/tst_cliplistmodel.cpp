@@ -1,0 +1,111 @@
+#include "ClipListModel.h"
+#include "RuntimeError.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+class TestClipListModel : public QObject
+{
+    Q_OBJECT
+
+    static QList<ClipRow> sample(int n)
+    {
+        QList<ClipRow> rows;
+        for (int i = 0; i < n; ++i)
+            rows.append({ i % 3 != 0, u"clip%1.avi"_s.arg(i), u"/clips"_s, i % 3 == 0 ? u"Y"_s : u"-"_s });
+        return rows;
+    }
+
+private slots:
+    void passesTheModelTesterThroughEveryChange()
+    {
+        ClipListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setRows(sample(7));
+        model.setChecked(2, false);
+        model.setAvs(2, u"Y"_s);
+        QVERIFY(model.setData(model.index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+        model.setAllChecked(true);
+        model.setRows(sample(3));
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void columnsRolesAndFlags()
+    {
+        ClipListModel model;
+        model.setRows(sample(2));
+        QCOMPARE(model.columnCount(), 3);
+        const QStringList captions = { u"File"_s, u"Location"_s, u"AVS"_s };
+        const QStringList cells = { u"clip1.avi"_s, u"/clips"_s, u"-"_s };
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), captions.at(c));
+            QCOMPARE(model.index(1, c).data().toString(), cells.at(c));
+            QCOMPARE(model.flags(model.index(1, c)).testFlag(Qt::ItemIsUserCheckable), c == 0);
+            QCOMPARE(model.index(1, c).data(Qt::CheckStateRole).isValid(), c == 0);
+            QVERIFY(!model.flags(model.index(1, c)).testFlag(Qt::ItemIsEditable));
+        }
+        QCOMPARE(model.index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QCOMPARE(model.index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+        QCOMPARE(model.index(0, 2).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    }
+
+    void changesSignalOncePerCall()
+    {
+        ClipListModel model;
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+
+        const QList<ClipRow> rows = sample(5000);
+        model.setRows(rows);
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(inserted.size(), 0);
+        QCOMPARE(model.rows(), rows);
+
+        model.setAllChecked(false);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(0, 0));
+        QCOMPARE(changed.at(0).at(1).toModelIndex(), model.index(4999, 0));
+        QVERIFY(std::none_of(model.rows().cbegin(), model.rows().cend(), [](const ClipRow &r) { return r.checked; }));
+
+        changed.clear();
+        model.setChecked(4, false); // unchanged: nothing to tell
+        model.setChecked(7, true);
+        model.setAvs(9, u"-"_s);
+        // The user's click arrives as a check state.
+        QVERIFY(model.setData(model.index(8, 0), QVariant::fromValue(Qt::Checked), Qt::CheckStateRole));
+        QVERIFY(!model.setData(model.index(8, 1), Qt::Unchecked, Qt::CheckStateRole));
+        QVERIFY(!model.setData(model.index(8, 0), u"x"_s, Qt::EditRole));
+        QCOMPARE(changed.size(), 3);
+        QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(7, 0));
+        QCOMPARE(changed.at(1).at(0).toModelIndex(), model.index(9, 2));
+        QCOMPARE(changed.at(2).at(0).toModelIndex(), model.index(8, 0));
+        QVERIFY(model.rows().at(7).checked && model.rows().at(8).checked);
+        QCOMPARE(model.rows().at(9).avs, u"-"_s);
+        QCOMPARE(model.rows().at(8).file, u"clip8.avi"_s);
+
+        model.clear();
+        QCOMPARE(reset.size(), 2);
+        changed.clear();
+        model.setAllChecked(true);
+        QCOMPARE(changed.size(), 0);
+    }
+
+    void rowsOutsideTheListThrow()
+    {
+        ClipListModel model;
+        model.setRows(sample(2));
+        for (int row : { -1, 2 }) {
+            QVERIFY_THROWS_EXCEPTION(RuntimeError, model.setAvs(row, u"Y"_s));
+            QVERIFY_THROWS_EXCEPTION(RuntimeError, model.setChecked(row, true));
+        }
+        QCOMPARE(model.rows(), sample(2));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClipListModel)
+#include "tst_cliplistmodel.moc"

@@ -1,0 +1,188 @@
+#include "CErrorlog.h"
+#include "ScanWalk.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+class TestScanWalk : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_tree;
+    QTemporaryDir m_logDir;
+    QString m_root;
+
+    QString path(const QString &rel) const { return m_root + u'/' + rel; }
+    void touch(const QStringList &rels) const
+    {
+        for (const QString &rel : rels) {
+            QDir().mkpath(QFileInfo(path(rel)).path());
+            QFile f(path(rel));
+            QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(rel));
+        }
+    }
+    void link(const QString &target, const QString &rel) const { QVERIFY(QFile::link(target, path(rel))); }
+
+    // Each row as "location below the root/file mark check", in list order.
+    QStringList scan(
+        const QStringList &folders, const QString &extensions = u"AVI|MPG|MPEG"_s, bool onlyWithoutScript = false) const
+    {
+        const CErrorlog log(m_logDir.path(), u"tovrane"_s);
+        QStringList out;
+        for (const ClipRow &row : scanFolders(folders, { extensions, onlyWithoutScript }, log)) {
+            const QString where = row.location.startsWith(m_root) ? row.location.mid(m_root.size()) : row.location;
+            out << u"%1/%2 %3 %4"_s.arg(where, row.file, row.avs, row.checked ? u"on"_s : u"off"_s);
+        }
+        return out;
+    }
+    QByteArray logText() const
+    {
+        QByteArray all;
+        for (const QFileInfo &fi : QDir(m_logDir.path()).entryInfoList(QDir::Files)) {
+            QFile f(fi.filePath());
+            all += f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }
+        return all;
+    }
+
+private slots:
+    void init()
+    {
+        m_tree = std::make_unique<QTemporaryDir>();
+        m_root = QDir(m_tree->path()).canonicalPath();
+        for (const QString &name : QDir(m_logDir.path()).entryList(QDir::Files))
+            QFile::remove(m_logDir.filePath(name));
+    }
+
+    void extensionHelpers()
+    {
+        QCOMPARE(GetExtension(u"a.b.avi"_s), u"avi"_s);
+        QCOMPARE(GetExtension(u"README"_s), u"README"_s);
+        QCOMPARE(GetExtension(u"clip."_s), QString());
+        QVERIFY(IsCorrectExt(u"AVI|MPG"_s, u"Avi"_s));
+        QVERIFY(!IsCorrectExt(u"avi|mpg"_s, u"avi"_s));
+        QVERIFY(!IsCorrectExt(u"AVI|MPG"_s, u"AV"_s));
+        QVERIFY(!IsCorrectExt(u"AVI|MPG"_s, QString()));
+        QVERIFY(IsCorrectExt(u"AVI||MPG"_s, QString()));
+        QVERIFY(!IsCorrectExt(QString(), QString()));
+        // One unit in, one unit out: "ß" has no one-letter capital and never becomes "SS".
+        QVERIFY(IsCorrectExt(u"ÄVI|STRAßE"_s, u"straße"_s));
+        QVERIFY(!IsCorrectExt(u"STRASSE"_s, u"straße"_s));
+    }
+
+    void hasFilesFollowsLinksToFilesOnly()
+    {
+        touch({ u"files/a.txt"_s, u"onlyfolders/sub/x.avi"_s });
+        QDir().mkpath(path(u"linkonly"_s));
+        link(path(u"files/a.txt"_s), u"linkonly/a.txt"_s);
+        QDir().mkpath(path(u"broken"_s));
+        link(path(u"nowhere"_s), u"broken/dead.avi"_s);
+
+        QVERIFY(HasFiles(path(u"files"_s)));
+        QVERIFY(HasFiles(path(u"linkonly"_s)));
+        for (const QString &no : { u"onlyfolders"_s, u"broken"_s, u"missing"_s, u"files/a.txt"_s, QString() })
+            QVERIFY2(!HasFiles(no.isEmpty() ? no : path(no)), qPrintable(no));
+    }
+
+    void ordersMarksAndChecks()
+    {
+        touch(
+            { u"b.avi"_s, u"A.avi"_s, u"a.avi"_s, u"notes.txt"_s, u"Holiday.mpeg"_s, u"Holiday.avs"_s, u"Holiday.avi"_s,
+                u"trip.avi"_s, u"trip.avsi"_s, u"Case.avi"_s, u"Case.AVS"_s, u"AVI"_s, u"AVI.avs"_s, u"clip."_s,
+                u"clip.avs"_s, u"MPG."_s, u"sub1/x.mpg"_s, u"Sub0/y.MPG"_s, u"Sub0/z.avs/inner.txt"_s, u"Sub0/z.avi"_s,
+                u"[x] 100% é/Größe ßü.mpg"_s, u"[x] 100% é/Größe ßü.avs"_s, u"[x] 100% é/~$a,b;c'd #2.avi"_s });
+        QDir().mkpath(path(u"empty.avi"_s));
+
+        // A folder named like a script is no script; "Case.AVS" is another name here.
+        QStringList all = { u"/A.avi - on"_s, u"/a.avi - on"_s, u"/AVI Y off"_s, u"/b.avi - on"_s, u"/Case.avi - on"_s,
+            u"/Holiday.avi Y off"_s, u"/Holiday.mpeg Y off"_s, u"/trip.avi - on"_s, u"/[x] 100% é/Größe ßü.mpg Y off"_s,
+            u"/[x] 100% é/~$a,b;c'd #2.avi - on"_s, u"/Sub0/y.MPG - on"_s, u"/Sub0/z.avi - on"_s,
+            u"/sub1/x.mpg - on"_s };
+        QCOMPARE(scan({ m_root }), all);
+
+        all.removeIf([](const QString &r) { return r.endsWith(u" Y off"_s); });
+        QCOMPARE(scan({ m_root }, u"AVI|MPG|MPEG"_s, true), all);
+        QCOMPARE(scan({ m_root }, u"avi|mpg|mpeg"_s), QStringList());
+        // Names without extension match the empty entry.
+        const QStringList empty = scan({ m_root }, u"|X"_s);
+        QCOMPARE(empty, QStringList({ u"/clip. Y off"_s, u"/MPG. - on"_s }));
+        QCOMPARE(logText(), QByteArray());
+    }
+
+    void filelessFolderEndsTheDescent()
+    {
+        touch({ u"top/only/in/sub.avi"_s, u"clip.avi"_s, u"empty/deeper/hidden.avi"_s, u"full/seen.avi"_s });
+        QCOMPARE(scan({ path(u"top"_s) }), QStringList());
+        QCOMPARE(scan({ m_root }), QStringList({ u"/clip.avi - on"_s, u"/full/seen.avi - on"_s }));
+    }
+
+    void scanFolderList()
+    {
+        touch({ u"a.avi"_s, u"sub/b.avi"_s });
+        const QString missing = path(u"gone"_s);
+        QCOMPARE(scan({ m_root, missing, path(u"a.avi"_s), m_root + u'/', path(u"sub"_s) }),
+            QStringList({ u"/a.avi - on"_s, u"/sub/b.avi - on"_s, u"/a.avi - on"_s, u"/sub/b.avi - on"_s,
+                u"/sub/b.avi - on"_s }));
+        const QByteArray log = logText();
+        QCOMPARE(log.count("Source module   \t: frmTovrane\r\nSource procedure\t: cmdScan_Click\r\n"
+                           "Err. Number     \t: 76\r\n"),
+            2);
+        QVERIFY(log.contains(("Err. Description\t: Path not found: " + missing + "\r\n").toLocal8Bit()));
+    }
+
+    void unreadableFolderIsSkippedSilently()
+    {
+        touch({ u"a.avi"_s, u"locked/b.avi"_s, u"locked/sub/c.avi"_s });
+        const QString locked = path(u"locked"_s);
+        QVERIFY(QFile::setPermissions(locked, {}));
+        const bool readable = !QDir(locked).entryList(QDir::Files).isEmpty();
+        const QStringList rows = scan({ m_root, locked });
+        const bool hasFiles = HasFiles(locked);
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (readable)
+            QSKIP("Permissions do not stop this user (root) from reading the folder");
+        QCOMPARE(rows, QStringList({ u"/a.avi - on"_s }));
+        QVERIFY(!hasFiles);
+        QCOMPARE(logText(), QByteArray());
+    }
+
+    void linksAreFollowedExceptBackUp()
+    {
+        QTemporaryDir outside;
+        QVERIFY(QDir().mkpath(outside.path() + u"/o"_s));
+        QVERIFY(QFile(outside.path() + u"/o/out.avi"_s).open(QIODevice::WriteOnly));
+        touch({ u"r.avi"_s, u"a/a.avi"_s });
+        link(m_root, u"a/up"_s); // back to the root
+        link(path(u"a"_s), u"a/self"_s); // back to itself
+        link(path(u"a"_s), u"c"_s); // a sibling: no cycle
+        link(outside.path() + u"/o"_s, u"ext"_s); // outside the tree
+        link(path(u"a/a.avi"_s), u"l.avi"_s); // a file
+        link(path(u"nowhere.avi"_s), u"dead.avi"_s); // broken
+        QCOMPARE(scan({ m_root }),
+            QStringList({ u"/l.avi - on"_s, u"/r.avi - on"_s, u"/a/a.avi - on"_s, u"/c/a.avi - on"_s,
+                u"/ext/out.avi - on"_s }));
+    }
+
+    void deepNesting()
+    {
+        QString rel;
+        QStringList expected;
+        for (int level = 0; level < 500; ++level) {
+            rel += u"/d"_s;
+            QVERIFY(QDir().mkpath(m_root + rel));
+            const QString clip = u"c%1.avi"_s.arg(level);
+            QVERIFY(QFile(m_root + rel + u'/' + clip).open(QIODevice::WriteOnly));
+            expected << rel + u'/' + clip + u" - on"_s;
+        }
+        QCOMPARE(scan({ m_root + u"/d"_s }), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScanWalk)
+#include "tst_scanwalk.moc"
