@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ClipRow.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class ErrorTrap;
+
+// What a build reads from the main window and the settings window, gathered
+// at the moment of the build.
+struct BuildOptions
+{
+    QString templateText; // the editor's text, line breaks as CR LF
+    QString scriptExtension; // as the settings window shows it, without "."; used lower-cased
+    bool askBeforeOverwrite = false; // "Ask" rather than "Always"
+    bool specificFolder = false; // "Specific script folder" rather than "Clip folder"
+    QString avsFolder; // the specific script folder; may be empty (current folder)
+};
+
+// The highest number a batch file name can carry.
+inline constexpr int MaxBatchNumber = 32767;
+
+// The script path of one clip in the per-clip build: folder (the clip's own
+// or the specific one) + clip name + "." + lower-cased script extension.
+QString scriptPathFor(const ClipRow &row, const BuildOptions &options);
+
+// The per-clip build. Walks the rows in order and writes one script for each
+// checked row. Under "Ask", askOverwrite(path) is called for a script that
+// already exists; false keeps that file. markScript(row) is called for each
+// checked row whose script is now in place, written or kept; a row whose
+// script could not be written is not marked. Every step runs through `step`,
+// so a failure is logged and the build goes on. Returns the number of scripts
+// written.
+int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step,
+    const std::function<bool(const QString &scriptPath)> &askOverwrite, const std::function<void(int row)> &markScript);
+
+// The batch build: one new file "batch_file_<n>.<ext>" in the specific script
+// folder, n the smallest number whose name is free, holding the expansion of
+// every checked row one after the other. The file is created exclusively, so
+// no existing file is ever replaced. Returns the path of the file created, or
+// "" when none was (the failure is logged; when every name up to
+// MaxBatchNumber is taken that is the only record and nothing is written).
+QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step);
