@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ComBase.h"
+
+#include <QString>
+
+// Creation by class identifier and the self-registration entry points of
+// in-process server libraries.
+//
+// A library, once loaded, stays loaded for the life of the process, as the
+// system keeps it until the client asks to free unused libraries: objects and
+// class factories handed out point into its code, and libraries built on Qt
+// cannot be unloaded safely while Qt runs.
+
+// Looks the class up in the per-user registry (ComponentRegistry), loads its
+// in-process server, asks DllGetClassObject for the class factory and creates
+// one object with the interface iid. On failure *ppv is null and the result is
+// REGDB_E_CLASSNOTREG (not registered), HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND)
+// (the registered library file is missing), CO_E_ERRORINDLL (it could not be
+// loaded), HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) (no DllGetClassObject), or
+// what the library returned. description, when given, receives a sentence that
+// names the class or the library.
+HRESULT CoCreateInstance(REFCLSID rclsid, REFIID riid, void **ppv, QString *description = nullptr);
+// The class factory (or another interface of the class object) alone.
+HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *description = nullptr);
+HRESULT CLSIDFromProgID(const QString &progId, CLSID *clsid);
+
+// Loads a library (kept loaded, see above) and resolves one C entry point.
+// Returns null with the result and a description on failure.
+QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entryName, HRESULT *hr,
+                                    QString *description);
+
+// What the regsvr tool does: load the library and call DllRegisterServer, or
+// DllUnregisterServer when unregister is set.
+struct ServerRegistration
+{
+    enum Failure { None, LoadFailed, EntryMissing, CallFailed };
+    Failure failure = None;
+    HRESULT hr = S_OK;
+    QString description;
+    bool ok() const { return failure == None; }
+};
+ServerRegistration registerServer(const QString &libraryPath, bool unregister = false);

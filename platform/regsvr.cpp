@@ -1,0 +1,58 @@
+// regsvr: registers an in-process component library in the current user's
+// component registry by calling its DllRegisterServer, or removes it again
+// with -u (DllUnregisterServer). Installers and the start script run it.
+
+#include "ComponentServer.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+// The classic tool's exit codes, so scripts can tell the failures apart.
+enum ExitCode { Success = 0, BadArguments = 1, LoadFailed = 3, EntryMissing = 4, CallFailed = 5 };
+
+void printLine(std::FILE *stream, const QString &text)
+{
+    std::fputs(qPrintable(text), stream);
+    std::fputc('\n', stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+
+    bool unregister = false;
+    if (!args.isEmpty() && (args.first() == QLatin1String("-u") || args.first() == QLatin1String("/u"))) {
+        unregister = true;
+        args.removeFirst();
+    }
+    if (args.size() != 1 || args.first().isEmpty() || args.first().startsWith(QLatin1Char('-'))) {
+        printLine(stderr, QStringLiteral("usage: regsvr [-u] LIBRARY"));
+        return BadArguments;
+    }
+
+    const ServerRegistration result = registerServer(args.first(), unregister);
+    switch (result.failure) {
+    case ServerRegistration::None:
+        printLine(stdout, result.description);
+        return Success;
+    case ServerRegistration::LoadFailed:
+        printLine(stderr, QStringLiteral("regsvr: cannot load ") + args.first() + QStringLiteral(": ")
+                              + result.description);
+        return LoadFailed;
+    case ServerRegistration::EntryMissing:
+        printLine(stderr, QStringLiteral("regsvr: ") + args.first()
+                              + QStringLiteral(" is not a self-registering library: ") + result.description);
+        return EntryMissing;
+    case ServerRegistration::CallFailed:
+        printLine(stderr, QStringLiteral("regsvr: ") + result.description);
+        return CallFailed;
+    }
+    return CallFailed;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QNetworkAccessManager;
+
+// The component's fetcher, in place of a browser control on a hidden window:
+// it loads WebAddress + "/" + FileName without ever showing anything and
+// hands back the loaded document's text. It uses the caller's Qt application
+// and waits on the caller's thread, letting the caller's events run.
+class fBrowser
+{
+public:
+    fBrowser();
+    ~fBrowser();
+
+    fBrowser(const fBrowser &) = delete;
+    fBrowser &operator=(const fBrowser &) = delete;
+
+    // Base address; the fetch puts exactly one "/" between it and FileName.
+    QString WebAddress;
+    QString FileName;
+
+    // True with sVersion set to the text of the loaded document's body; false,
+    // sVersion unchanged, when the load fails or is still going at the 15th
+    // wall-clock second boundary after the start (14 to 15 s of real time).
+    // An HTTP error page is a loaded document.
+    bool Navigate(QString &sVersion);
+
+    static constexpr int kTimeoutSeconds = 15;
+
+private:
+    bool fetch(QString &sVersion);
+
+    // Made on first use, as the hidden window would be.
+    std::unique_ptr<QNetworkAccessManager> m_manager;
+};
