@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class frmTovrane;
+
+// The folder chooser: a drive (mount) list and a folder list showing the path
+// down to the open folder and its subfolders. A new modal instance per use;
+// OK hands the open folder to the main window.
+class Dialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Dialog(frmTovrane &main, QWidget *parent = nullptr);
+
+    // 0: add a scan folder; 1: set the script folder. Set before exec().
+    void setCaller(int caller) { m_caller = QString::number(caller); }
+    // The folder the lists open at for Caller 1.
+    void setLabelFolder(const QString &folder) { m_labelFolder = folder; }
+
+    // The folder opened last (by double-click/Enter or a drive change).
+    QString openFolder() const { return m_openFolder; }
+    // Opens a folder in the lists; false (and a note in the chooser) when it
+    // cannot be read, in which case the lists stay where they were.
+    bool setOpenFolder(const QString &folder);
+
+    QComboBox *Drive1 = nullptr;
+    QListWidget *Dir1 = nullptr;
+    QLabel *lblNote = nullptr;
+    QPushButton *OKButton = nullptr;
+    QPushButton *CancelButton = nullptr;
+
+public slots:
+    void Form_Load();
+    void Drive1_Change();
+    void OKButton_Click();
+    void CancelButton_Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void fillDrives();
+    void selectDriveFor(const QString &folder);
+    void openStartingFolder(const QString &folder);
+    void dirActivated(QListWidgetItem *item);
+
+    frmTovrane &m_main;
+    QString m_caller = QStringLiteral("0");
+    QString m_labelFolder;
+    QString m_openFolder;
+    bool m_loaded = false;
+};

@@ -1,0 +1,223 @@
+#include "frmSettings.h"
+
+#include "Dialog.h"
+#include "ErrorTrap.h"
+#include "frmTovrane.h"
+#include "mGlobal.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+frmSettings::frmSettings(frmTovrane &main)
+    : QDialog(&main)
+    , m_main(main)
+{
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+
+    auto *fraSettings = new QGroupBox(QStringLiteral("Settings"), this);
+    fraSettings->setObjectName(QStringLiteral("fraSettings"));
+
+    auto *splashFrame = new QGroupBox(QStringLiteral("Splash screen"), fraSettings);
+    chkSplash = new QCheckBox(QStringLiteral("Don't show at startup"), splashFrame);
+    chkSplash->setObjectName(QStringLiteral("chkSplash"));
+    connect(chkSplash, &QCheckBox::clicked, this, &frmSettings::chkSplash_Click);
+    (new QVBoxLayout(splashFrame))->addWidget(chkSplash);
+
+    auto *overwriteFrame = new QGroupBox(QStringLiteral("Overwrite files"), fraSettings);
+    auto *overwriteLayout = new QVBoxLayout(overwriteFrame);
+    const QString overwriteCaptions[] = {QStringLiteral("Always"), QStringLiteral("Ask")};
+    for (int i = 0; i < 2; ++i) {
+        optOverwrite[i] = new QRadioButton(overwriteCaptions[i], overwriteFrame);
+        optOverwrite[i]->setObjectName(QStringLiteral("optOverwrite_%1").arg(i));
+        connect(optOverwrite[i], &QRadioButton::clicked, this, [this, i] { optOverwrite_Click(i); });
+        overwriteLayout->addWidget(optOverwrite[i]);
+    }
+
+    auto *buildFrame = new QGroupBox(QStringLiteral("Build scripts in"), fraSettings);
+    auto *buildLayout = new QGridLayout(buildFrame);
+    const QString buildCaptions[] = {QStringLiteral("Clip folder"), QStringLiteral("Specific script folder")};
+    for (int i = 0; i < 2; ++i) {
+        optBuildScripts[i] = new QRadioButton(buildCaptions[i], buildFrame);
+        optBuildScripts[i]->setObjectName(QStringLiteral("optBuildScripts_%1").arg(i));
+        connect(optBuildScripts[i], &QRadioButton::clicked, this, [this, i] { optBuildScripts_Click(i); });
+        buildLayout->addWidget(optBuildScripts[i], i, 0, 1, 2);
+    }
+    cmdOpen[1] = new QPushButton(buildFrame);
+    cmdOpen[1]->setObjectName(QStringLiteral("cmdOpen_1"));
+    cmdOpen[1]->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    cmdOpen[1]->setToolTip(QStringLiteral("Set the specific .avs folder"));
+    cmdOpen[1]->setAccessibleName(QStringLiteral("Set the specific .avs folder"));
+    connect(cmdOpen[1], &QPushButton::clicked, this, [this] { cmdOpen_Click(1); });
+    lblFolder[1] = new QLabel(buildFrame);
+    lblFolder[1]->setObjectName(QStringLiteral("lblFolder_1"));
+    lblFolder[1]->setFrameShape(QFrame::StyledPanel);
+    lblFolder[1]->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+    lblFolder[1]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Label3 = new QLabel(QStringLiteral("Specific script folder will be used as the designated folder when using the All for one mode"),
+                        buildFrame);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setWordWrap(true);
+    buildLayout->addWidget(cmdOpen[1], 2, 0);
+    buildLayout->addWidget(lblFolder[1], 2, 1);
+    buildLayout->addWidget(Label3, 3, 0, 1, 2);
+    buildLayout->setColumnStretch(1, 1);
+
+    auto *extFrame = new QGroupBox(QStringLiteral("Script extension"), fraSettings);
+    cboExt = new QComboBox(extFrame);
+    cboExt->setObjectName(QStringLiteral("cboExt"));
+    cboExt->setToolTip(QStringLiteral("Choose used script extension (.avs for AviSynth Scripts)"));
+    (new QVBoxLayout(extFrame))->addWidget(cboExt);
+
+    auto *scanFrame = new QGroupBox(QStringLiteral("Scan folders"), fraSettings);
+    cmdOpen[0] = new QPushButton(QStringLiteral("Add"), scanFrame);
+    cmdOpen[0]->setObjectName(QStringLiteral("cmdOpen_0"));
+    cmdOpen[0]->setToolTip(QStringLiteral("Add a folder for scanning"));
+    connect(cmdOpen[0], &QPushButton::clicked, this, [this] { cmdOpen_Click(0); });
+    lstScanFolders = new QListWidget(scanFrame);
+    lstScanFolders->setObjectName(QStringLiteral("lstScanFolders"));
+    // A click, or Enter on the keyboard, picks the folder to remove.
+    connect(lstScanFolders, &QListWidget::itemClicked, this, &frmSettings::lstScanFolders_Click);
+    connect(lstScanFolders, &QListWidget::itemActivated, this, &frmSettings::lstScanFolders_Click);
+    cmdRemove = new QPushButton(QStringLiteral("Remove"), scanFrame);
+    cmdRemove->setObjectName(QStringLiteral("cmdRemove"));
+    cmdRemove->setEnabled(false);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmSettings::cmdRemove_Click);
+    auto *scanLayout = new QGridLayout(scanFrame);
+    scanLayout->addWidget(lstScanFolders, 0, 0, 3, 1);
+    scanLayout->addWidget(cmdOpen[0], 0, 1);
+    scanLayout->addWidget(cmdRemove, 1, 1);
+    scanLayout->setRowStretch(2, 1);
+
+    auto *grid = new QGridLayout(fraSettings);
+    grid->addWidget(splashFrame, 0, 0);
+    grid->addWidget(overwriteFrame, 1, 0);
+    grid->addWidget(extFrame, 2, 0);
+    grid->addWidget(buildFrame, 0, 1, 3, 1);
+    grid->addWidget(scanFrame, 3, 0, 1, 2);
+    grid->setRowStretch(3, 1);
+    grid->setColumnStretch(1, 1);
+
+    cmdClose = new QPushButton(QStringLiteral("&Close"), this);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    connect(cmdClose, &QPushButton::clicked, this, &frmSettings::cmdClose_Click);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdClose);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(fraSettings);
+    layout->addLayout(buttons);
+    resize(sizeHint().width(), sizeHint().height() + fontMetrics().height() * 4);
+}
+
+QStringList frmSettings::scanFolders() const
+{
+    QStringList folders;
+    folders.reserve(lstScanFolders->count());
+    for (int i = 0; i < lstScanFolders->count(); ++i)
+        folders << lstScanFolders->item(i)->text();
+    return folders;
+}
+
+int frmSettings::overwritePolicy() const
+{
+    return optOverwrite[1]->isChecked() ? 1 : 0;
+}
+
+int frmSettings::buildScriptsIn() const
+{
+    return optBuildScripts[1]->isChecked() ? 1 : 0;
+}
+
+QString frmSettings::scriptExtension() const
+{
+    return cboExt->currentText();
+}
+
+QString frmSettings::scriptFolderLabel() const
+{
+    return lblFolder[1]->text();
+}
+
+void frmSettings::setScriptFolderControlsEnabled(bool enabled)
+{
+    cmdOpen[1]->setEnabled(enabled);
+    lblFolder[1]->setEnabled(enabled);
+}
+
+void frmSettings::store(const QString &key, const QString &value, const QString &procedure)
+{
+    // The choice stays in force for this run even when it cannot be stored;
+    // the failure goes to the error log instead of ending the program.
+    ErrorTrap step(m_main.errorLog(), m_main.objectName(), procedure);
+    step([&] { WriteIniKey(m_main.IniPath, m_main.PutKey, key, value); });
+}
+
+void frmSettings::chkSplash_Click()
+{
+    store(QStringLiteral("Splash"), chkSplash->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
+          QStringLiteral("chkSplash_Click"));
+}
+
+void frmSettings::optOverwrite_Click(int index)
+{
+    store(QStringLiteral("Overwrite"), QString::number(index), QStringLiteral("optOverwrite_Click"));
+}
+
+void frmSettings::optBuildScripts_Click(int index)
+{
+    store(QStringLiteral("BuildScriptsIn"), QString::number(index), QStringLiteral("optBuildScripts_Click"));
+    setScriptFolderControlsEnabled(index != 0);
+}
+
+void frmSettings::cmdOpen_Click(int index)
+{
+    Dialog chooser(m_main, this);
+    chooser.setCaller(index);
+    chooser.setLabelFolder(lblFolder[1]->text());
+    chooser.exec();
+}
+
+void frmSettings::lstScanFolders_Click()
+{
+    if (lstScanFolders->count() > 0)
+        cmdRemove->setEnabled(true);
+}
+
+void frmSettings::cmdRemove_Click()
+{
+    const int row = lstScanFolders->currentRow();
+    if (row < 0)
+        return;
+    m_main.MainFolder.clear();
+    delete lstScanFolders->takeItem(row);
+    m_main.MainFolder = scanFolders().join(QLatin1Char('|'));
+    store(QStringLiteral("MainFolder"), m_main.MainFolder, QStringLiteral("cmdRemove_Click"));
+    lstScanFolders->setCurrentRow(-1);
+    cmdRemove->setEnabled(false);
+}
+
+void frmSettings::cmdClose_Click()
+{
+    hide();
+}
+
+void frmSettings::closeEvent(QCloseEvent *event)
+{
+    // Closing only hides: the controls hold live settings.
+    event->ignore();
+    hide();
+}

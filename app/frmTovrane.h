@@ -1,0 +1,162 @@
+#pragma once
+
+#include "CErrorlog.h"
+#include "ProgramInfo.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+
+class ClipListModel;
+class Completion;
+class Dialogs;
+class QAction;
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTextEdit;
+class QTreeView;
+class frmSettings;
+
+// The program's one working window: clip list, build mode, template editor,
+// commands and status bar. It owns the settings window and the error log for
+// the whole run. Handlers are thin: they gather what the controls hold, call
+// the plain logic and show the result.
+class frmTovrane : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    struct UpdateCheck
+    {
+        QString baseAddress; // the folder on the maker's site holding version.txt
+        QString page;        // opened when the user wants the update
+    };
+
+    frmTovrane(const ProgramInfo &info, Dialogs &dialogs, UpdateCheck updateCheck, QWidget *parent = nullptr);
+    ~frmTovrane() override;
+
+    // Loads the window (once) and shows it; runs the whole start-up.
+    void Form_Load();
+    bool isLoaded() const { return m_loaded; }
+
+    // Public members other windows use.
+    QString MainFolder;
+    QString IniPath;
+    QString PutKey;
+    void AddFolder(const QString &folder);
+    void AvsFolder(const QString &folder);
+
+    const CErrorlog &errorLog() const { return m_errorlog; }
+    frmSettings *settingsWindow() const { return m_settings; }
+    ClipListModel *clipModel() const { return m_clips; }
+    QString scriptFolder() const { return m_avsFolder; }
+    QString clipExtensions() const { return m_extensions; }
+    int mode() const { return m_mode; }
+    int showFilter() const { return m_show; }
+    bool enlarged() const { return bEnlarged; }
+
+    // The upper-cased filter names of Filters.txt, in file order.
+    QStringList FilterNames;
+    // True while the program itself changes the editor's text or colours.
+    bool bUpdating = false;
+
+    // The status bar: count text and the template's file name.
+    void UpdateStatusBar(qint64 count, const QString &templatePath);
+    void LoadTemplate(const QString &sFile);
+    void SaveTemplate(const QString &sFile);
+    void ApplyColorScheme();
+    // The editor's key-down: virtual-key code and shift mask; true swallows.
+    bool txtScript_KeyDown(int keyCode, int shift);
+
+    // Controls.
+    QPushButton *cmdScan = nullptr;
+    std::array<QPushButton *, 2> cmdSelect {};
+    QCheckBox *chkCheckedonly = nullptr;
+    QTreeView *lvwMovies = nullptr;
+    QPushButton *cmdRemove = nullptr;
+    std::array<QRadioButton *, 2> optMode {};
+    QPushButton *cmdBuild = nullptr;
+    QTextEdit *txtScript = nullptr;
+    QListWidget *lstIntelli = nullptr;
+    QPushButton *cmdLoad = nullptr;
+    QPushButton *cmdSave = nullptr;
+    QPushButton *cmdEnlarge = nullptr;
+    QPushButton *cmdColour = nullptr;
+    QPushButton *cmdSettings = nullptr;
+    QPushButton *cmdAbout = nullptr;
+    QPushButton *cmdExit = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    std::array<QLabel *, 3> panels {};
+    QLabel *Image1 = nullptr;
+
+    QAction *mFileLoad = nullptr;
+    QAction *mFileSave = nullptr;
+    QAction *mFileSettings = nullptr;
+    QAction *mFileClose = nullptr;
+    QAction *mRunScan = nullptr;
+    QAction *mRunBuild = nullptr;
+    QAction *mAbout = nullptr;
+
+public slots:
+    void cmdExit_Click();
+    void cmdSettings_Click();
+    void cmdAbout_Click();
+    void optMode_Click(int index);
+    void mFileLoad_Click();
+    void mFileSave_Click();
+    void mFileSettings_Click();
+    void mFileClose_Click();
+    void mRunScan_Click();
+    void mRunBuild_Click();
+    void mAbout_Click();
+
+    void cmdScan_Click();
+    void cmdSelect_Click(int index);
+    void chkCheckedonly_Click();
+    void cmdRemove_Click();
+
+    void cmdBuild_Click();
+    void cmdLoad_Click();
+    void cmdSave_Click();
+
+    void cmdColour_Click();
+    void cmdEnlarge_Click();
+    void txtScript_Change();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildMenus();
+    void Form_Unload();
+    void readFilters();
+    void Mode_1();
+    void Mode_0();
+    QString templateFolder() const;
+    QString templateTextForBuild() const;
+    void setBuildCommandsEnabled(bool enabled);
+
+    ProgramInfo m_info;
+    Dialogs &m_dialogs;
+    UpdateCheck m_updateCheck;
+    CErrorlog m_errorlog;
+    frmSettings *m_settings = nullptr;
+    ClipListModel *m_clips = nullptr;
+    std::unique_ptr<Completion> m_completion;
+
+    QString m_avsFolder;
+    QString m_extensions;
+    qint16 m_mode = 0;
+    qint16 m_show = 0;
+    bool bEnlarged = false;
+    bool m_loaded = false;
+    bool m_loading = false;
+};

@@ -1,0 +1,155 @@
+// Script builds and template files.
+#include "frmTovrane.h"
+
+#include "ClipListModel.h"
+#include "Dialogs.h"
+#include "ErrorTrap.h"
+#include "ScriptBuild.h"
+#include "TemplateFile.h"
+#include "frmSettings.h"
+#include "mGlobal.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace {
+
+const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");
+
+// The hourglass for the length of a build, lifted while a question waits for
+// the user.
+struct WaitCursor
+{
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+QString frmTovrane::templateFolder() const
+{
+    return ::templateFolder(m_info.folder);
+}
+
+QString frmTovrane::templateTextForBuild() const
+{
+    return editorTextWithCrLf(txtScript->toPlainText());
+}
+
+void frmTovrane::cmdBuild_Click()
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdBuild_Click"));
+    step([&] {
+        if (m_mode == 0)
+            Mode_0();
+        else if (m_mode == 1)
+            Mode_1();
+    });
+}
+
+void frmTovrane::Mode_1()
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("Mode_1"));
+    {
+        WaitCursor busy;
+        BuildOptions options;
+        step([&] {
+            options.templateText = templateTextForBuild();
+            options.scriptExtension = m_settings->scriptExtension();
+            options.askBeforeOverwrite = m_settings->overwritePolicy() == 1;
+            options.specificFolder = m_settings->buildScriptsIn() == 1;
+            options.avsFolder = m_avsFolder;
+        });
+        const QList<ClipRow> rows = m_clips->rows();
+        auto ask = [&](const QString &path) {
+            QApplication::setOverrideCursor(Qt::ArrowCursor);
+            const auto answer = m_dialogs.question(QString(), QStringLiteral("The AVS script ") + path
+                                                       + QStringLiteral(" already exists. Overwrite?"),
+                                                   Dialogs::Icon::Information);
+            QApplication::restoreOverrideCursor();
+            return answer == Dialogs::Yes;
+        };
+        auto mark = [&](int row) { m_clips->setAvs(row, QStringLiteral("Y")); };
+        step([&] { buildPerClip(rows, options, step, ask, mark); });
+    }
+    step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
+}
+
+void frmTovrane::Mode_0()
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("Mode_0"));
+    {
+        WaitCursor busy;
+        BuildOptions options;
+        step([&] {
+            options.templateText = templateTextForBuild();
+            options.scriptExtension = m_settings->scriptExtension();
+            options.avsFolder = m_avsFolder;
+        });
+        step([&] { buildBatch(m_clips->rows(), options, step); });
+    }
+    step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
+}
+
+void frmTovrane::LoadTemplate(const QString &sFile)
+{
+    // Every failure is skipped quietly: the editor keeps the text it had.
+    try {
+        if (const std::optional<QString> text = readTemplateText(sFile, defaultTemplatePath(m_info.folder))) {
+            bUpdating = true;
+            txtScript->setPlainText(*text);
+            bUpdating = false;
+        }
+    } catch (...) {
+        bUpdating = false;
+    }
+    ApplyColorScheme();
+}
+
+void frmTovrane::SaveTemplate(const QString &sFile)
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("SaveTemplate"));
+    saveTemplateText(sFile, txtScript->toPlainText(), step);
+}
+
+void frmTovrane::cmdLoad_Click()
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdLoad_Click"));
+    QString name;
+    step([&] {
+        name = m_dialogs.openFileName(QStringLiteral("Load Template"), templateFolder(), TemplateFilter);
+        QCoreApplication::processEvents();
+    });
+    WaitCursor busy;
+    if (!name.isEmpty()) {
+        step([&] { LoadTemplate(name); });
+        step([&] {
+            cmdSave->setEnabled(false);
+            mFileSave->setEnabled(false);
+        });
+        step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Template"), name); });
+    }
+    step([&] {
+        cmdColour->setEnabled(false);
+        cmdSave->setEnabled(false);
+        mFileSave->setEnabled(false);
+    });
+    step([&] { UpdateStatusBar(m_clips->rowCount(), name); });
+}
+
+void frmTovrane::cmdSave_Click()
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdSave_Click"));
+    QString name;
+    step([&] { name = m_dialogs.saveFileName(QStringLiteral("Save Template"), templateFolder(), TemplateFilter); });
+    WaitCursor busy;
+    if (!name.isEmpty()) {
+        step([&] { SaveTemplate(name); });
+        step([&] { ApplyColorScheme(); });
+    }
+    step([&] { UpdateStatusBar(m_clips->rowCount(), name); });
+}

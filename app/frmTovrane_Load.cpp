@@ -1,0 +1,242 @@
+// Start-up, the window's public procedures, the forwarding commands and the
+// status bar.
+#include "frmTovrane.h"
+
+#include "ClipListModel.h"
+#include "Completion.h"
+#include "ErrorTrap.h"
+#include "RuntimeError.h"
+#include "Twips.h"
+#include "frmAbout.h"
+#include "frmSettings.h"
+#include "frmStatus.h"
+#include "mGlobal.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTreeView>
+
+namespace {
+
+// Splits a stored list; an empty value holds no item at all.
+QStringList splitSetting(const QString &value)
+{
+    return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
+}
+
+template <std::size_t N, typename Button>
+void selectOption(const std::array<Button *, N> &options, int index)
+{
+    if (index < 0 || index >= int(N))
+        throw RuntimeError(ErrNum::SubscriptOutOfRange);
+    options[std::size_t(index)]->setChecked(true);
+}
+
+} // namespace
+
+void frmTovrane::Form_Load()
+{
+    // Loaded once: the start-up lets events run, and nothing may start it again.
+    if (m_loaded || m_loading)
+        return;
+    m_loading = true;
+
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("Form_Load"));
+    qint16 overwrite = 0, buildScriptsIn = 0, splash = 0;
+    QString scriptExtensions, templatePath;
+    auto readInteger = [&](const QString &key, qint16 &value) {
+        step([&] { value = CInt(ReadIniKey(IniPath, PutKey, key)); });
+    };
+
+    step([&] { m_settings = new frmSettings(*this); });
+    step([&] { QApplication::setOverrideCursor(Qt::WaitCursor); });
+    step([&] { setWindowTitle(QStringLiteral("Tovrane v") + m_info.versionText()); });
+    step([&] {
+        IniPath = m_info.settingsPath();
+        PutKey = QStringLiteral("Settings");
+    });
+    step([&] { MainFolder = ReadIniKey(IniPath, PutKey, QStringLiteral("MainFolder")); });
+    step([&] { m_avsFolder = ReadIniKey(IniPath, PutKey, QStringLiteral("AvsFolder")); });
+    step([&] { m_extensions = ReadIniKey(IniPath, PutKey, QStringLiteral("Extenions")); });
+    readInteger(QStringLiteral("Overwrite"), overwrite);
+    readInteger(QStringLiteral("BuildScriptsIn"), buildScriptsIn);
+    step([&] { scriptExtensions = ReadIniKey(IniPath, PutKey, QStringLiteral("ScriptExtensions")); });
+    readInteger(QStringLiteral("Splash"), splash);
+    readInteger(QStringLiteral("Mode"), m_mode);
+    readInteger(QStringLiteral("Show"), m_show);
+
+    // Fill the settings window; its controls hold these settings from now on.
+    step([&] { m_settings->lblFolder[1]->setText(m_avsFolder); });
+    step([&] { selectOption(m_settings->optOverwrite, overwrite); });
+    step([&] { selectOption(m_settings->optBuildScripts, buildScriptsIn); });
+    step([&] { m_settings->cmdRemove->setEnabled(false); });
+    step([&] { m_settings->chkSplash->setChecked(splash == 1); });
+    step([&] { chkCheckedonly->setChecked(m_show != 0); });
+    step([&] { selectOption(optMode, m_mode); });
+    step([&] { m_settings->lstScanFolders->addItems(splitSetting(MainFolder)); });
+    step([&] { m_settings->cboExt->addItems(splitSetting(scriptExtensions)); });
+    step([&] {
+        if (m_settings->cboExt->count() == 0)
+            throw RuntimeError(ErrNum::InvalidProcedureCall,
+                               QStringLiteral("Invalid property value: no script extension to select"));
+        m_settings->cboExt->setCurrentIndex(0);
+    });
+    step([&] { m_settings->setScriptFolderControlsEnabled(buildScriptsIn != 0); });
+    step([&] { mRunBuild->setEnabled(false); });
+    step([&] { readFilters(); });
+    step([&] {
+        const int widths[] = {2300, 4300, 500};
+        for (int column = 0; column < 3; ++column)
+            lvwMovies->header()->resizeSection(column, twipsToPixels(widths[column]));
+    });
+    step([&] { templatePath = ReadIniKey(IniPath, PutKey, QStringLiteral("Template")); });
+    step([&] { LoadTemplate(templatePath); });
+    step([&] { ApplyColorScheme(); });
+    step([&] {
+        cmdSave->setEnabled(false);
+        mFileSave->setEnabled(false);
+    });
+    step([&] {
+        for (std::size_t i = 0; i < panels.size(); ++i) {
+            panels[i] = new QLabel(StatusBar1);
+            panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+            StatusBar1->addWidget(panels[i], i == 1 ? 1 : 0);
+        }
+    });
+    step([&] { UpdateStatusBar(0, templatePath); });
+    step([&] {
+        QMainWindow::show();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    });
+    step([&] {
+        frmStatus status(m_info, m_dialogs, m_updateCheck.baseAddress, m_updateCheck.page, this);
+        status.Start();
+    });
+    step([&] { QApplication::restoreOverrideCursor(); });
+
+    m_loading = false;
+    m_loaded = true;
+}
+
+void frmTovrane::readFilters()
+{
+    QFile file(m_info.pathInFolder(QStringLiteral("Filters.txt")));
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError::fromFile(file);
+    QStringList offered;
+    QString accumulated;
+    while (!file.atEnd()) {
+        QByteArray raw = file.readLine();
+        while (raw.endsWith('\n') || raw.endsWith('\r'))
+            raw.chop(1);
+        // Only blanks are trimmed, as the file's lines are taken literally.
+        QString line = QString::fromLocal8Bit(raw);
+        qsizetype from = 0, to = line.size();
+        while (from < to && line[from] == QLatin1Char(' '))
+            ++from;
+        while (to > from && line[to - 1] == QLatin1Char(' '))
+            --to;
+        line = line.mid(from, to - from);
+        if (line.size() > 1)
+            offered << line;
+        QString upper = line;
+        for (QChar &c : upper)
+            c = c.toUpper();
+        if (accumulated.isEmpty())
+            accumulated = upper;
+        else
+            accumulated += QLatin1Char('|') + upper;
+    }
+    if (file.error() != QFileDevice::NoError)
+        throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+    fillCompletionList(lstIntelli, offered);
+    FilterNames = accumulated.isEmpty() ? QStringList() : accumulated.split(QLatin1Char('|'));
+}
+
+void frmTovrane::AddFolder(const QString &folder)
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("AddFolder"));
+    step([&] { MainFolder = MainFolder.isEmpty() ? folder : MainFolder + QLatin1Char('|') + folder; });
+    step([&] { m_settings->lstScanFolders->addItem(folder); });
+    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("MainFolder"), MainFolder); });
+}
+
+void frmTovrane::AvsFolder(const QString &folder)
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("AvsFolder"));
+    step([&] { m_avsFolder = folder; });
+    step([&] { m_settings->lblFolder[1]->setText(folder); });
+    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("AvsFolder"), folder); });
+}
+
+void frmTovrane::optMode_Click(int index)
+{
+    m_mode = qint16(index);
+    // The mode is in force even when it cannot be stored; the failure is
+    // recorded rather than ending the program.
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("optMode_Click"));
+    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Mode"), QString::number(index)); });
+}
+
+void frmTovrane::UpdateStatusBar(qint64 count, const QString &templatePath)
+{
+    if (!panels[0])
+        return;
+    panels[0]->setMinimumWidth(twipsToPixels(240));
+    panels[0]->setFrameShape(QFrame::NoFrame);
+    panels[1]->setText(QString::number(count) + QStringLiteral(" files found"));
+    if (!templatePath.isEmpty()) {
+        const qsizetype slash = templatePath.lastIndexOf(QDir::separator());
+        panels[2]->setText(templatePath.mid(slash + 1));
+        panels[2]->setMinimumWidth(twipsToPixels(3200));
+    }
+}
+
+void frmTovrane::cmdExit_Click()
+{
+    close();
+}
+
+void frmTovrane::cmdSettings_Click()
+{
+    mFileSettings_Click();
+}
+
+void frmTovrane::mFileSettings_Click()
+{
+    if (m_settings)
+        m_settings->exec();
+}
+
+void frmTovrane::cmdAbout_Click()
+{
+    frmAbout about(m_info, m_dialogs, this);
+    about.exec();
+}
+
+void frmTovrane::mAbout_Click() { cmdAbout_Click(); }
+void frmTovrane::mFileLoad_Click() { cmdLoad_Click(); }
+void frmTovrane::mFileSave_Click() { cmdSave_Click(); }
+void frmTovrane::mRunScan_Click() { cmdScan_Click(); }
+void frmTovrane::mRunBuild_Click() { cmdBuild_Click(); }
+void frmTovrane::mFileClose_Click() { cmdExit_Click(); }
+
+void frmTovrane::Form_Unload()
+{
+    if (m_settings) {
+        m_settings->hide();
+        delete m_settings;
+        m_settings = nullptr;
+    }
+}

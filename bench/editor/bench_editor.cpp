@@ -1,0 +1,295 @@
+// Times the colouring of the template editor:
+//  (a) the span finder against the straightforward loop on a 1 MB template;
+//  (b) finding and painting a 200 KB template in an offscreen QTextEdit
+//      against setPlainText of the same text.
+// Usage: bench_editor [--finder | --painter] [Filters.txt]
+//        (both parts by default; names from data/Filters.txt of the source tree)
+// Run with QT_QPA_PLATFORM=offscreen.
+#include "ColorPainter.h"
+#include "ColorSpans.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTextDocument>
+#include <QTextEdit>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.at(v.size() / 2);
+}
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+// Processor time: steadier than the wall clock on a machine shared with
+// other work.
+struct Cost
+{
+    double cpu = 0;
+    double wall = 0;
+};
+
+Cost cost(const std::function<void()> &work)
+{
+    const std::clock_t c0 = std::clock();
+    const double wall = seconds(work);
+    return { double(std::clock() - c0) / CLOCKS_PER_SEC, wall };
+}
+
+Cost operator+(Cost a, Cost b)
+{
+    return { a.cpu + b.cpu, a.wall + b.wall };
+}
+
+struct Costs
+{
+    QList<double> cpu;
+    QList<double> wall;
+    void operator<<(Cost c)
+    {
+        cpu << c.cpu;
+        wall << c.wall;
+    }
+    double medianCpu() const { return median(cpu); }
+    double medianWall() const { return median(wall); }
+};
+
+QString trimSpaces(const QString &line)
+{
+    qsizetype b = 0;
+    qsizetype e = line.size();
+    while (b < e && line.at(b) == u' ')
+        ++b;
+    while (e > b && line.at(e - 1) == u' ')
+        --e;
+    return line.mid(b, e - b);
+}
+
+QString upperPerUnit(QString s)
+{
+    for (QChar &c : s)
+        c = c.toUpper();
+    return s;
+}
+
+// The filter file read the way the program reads it at start: the names as
+// written (for the template) and the upper-case list the colouring gets.
+bool readFilters(const QString &path, QStringList &spelled, QStringList &upper)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QString joined;
+    for (QByteArray line : file.readAll().split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QString name = trimSpaces(QString::fromLocal8Bit(line));
+        if (name.size() > 1)
+            spelled << name;
+        if (joined.isEmpty())
+            joined = upperPerUnit(name);
+        else
+            joined += u'|' + upperPerUnit(name);
+    }
+    upper = joined.split(u'|');
+    return true;
+}
+
+// About 400 plausible CamelCase names, for when no filter file is at hand.
+QStringList madeUpNames()
+{
+    const QStringList parts { "Convert", "To", "Resize", "Spline", "Bicubic", "Blur", "Sharpen", "Crop", "Add",
+        "Borders", "Color", "YUV", "RGB", "Levels", "Tweak", "Overlay", "Mask", "Merge", "Chroma", "Luma", "Fade", "In",
+        "Out", "Trim", "Select", "Even", "Odd", "Field", "Frame", "Rate", "Audio", "Dub", "Normalize", "Temporal",
+        "Soften", "Deblock", "Denoise", "Flip", "Turn", "Left", "Right", "Info", "Show", "Histogram", "Layer" };
+    QRandomGenerator rng(7);
+    QStringList names;
+    while (names.size() < 400) {
+        QString name;
+        const int count = 1 + int(rng.bounded(3));
+        for (int i = 0; i < count; ++i)
+            name += parts.at(rng.bounded(parts.size()));
+        if (!names.contains(name))
+            names << name;
+    }
+    return names;
+}
+
+// A template as people write them: source lines with placeholders, filter
+// calls with arguments, variables, and comments (whole-line and trailing).
+QString makeTemplate(const QStringList &names, qsizetype size, quint32 seed)
+{
+    QRandomGenerator rng(seed);
+    QString text;
+    text.reserve(size + 200);
+    int section = 0;
+    while (text.size() < size) {
+        switch (rng.bounded(10)) {
+        case 0:
+            text += QStringLiteral("# --- step %1: %2 for %CLIP% ---\n")
+                        .arg(++section)
+                        .arg(names.at(rng.bounded(names.size())));
+            break;
+        case 1: text += QStringLiteral("video = FFmpegSource2(\"%PATH%\\%CLIP%.%EXT%\", atrack=-1)\n"); break;
+        case 2:
+            text += QStringLiteral("%1(video, %2, %3)   # %4\n")
+                        .arg(names.at(rng.bounded(names.size())))
+                        .arg(rng.bounded(64))
+                        .arg(rng.bounded(16))
+                        .arg(names.at(rng.bounded(names.size())).toLower());
+            break;
+        case 3:
+            text += QStringLiteral("c%1 = last.%2(strength=%3.%4, mode=\"fast\")\n")
+                        .arg(section)
+                        .arg(names.at(rng.bounded(names.size())))
+                        .arg(rng.bounded(10))
+                        .arg(rng.bounded(100));
+            break;
+        default:
+            text += QStringLiteral("%1(last, width, height, %2)\n")
+                        .arg(names.at(rng.bounded(names.size())))
+                        .arg(rng.bounded(1000));
+            break;
+        }
+    }
+    text.truncate(size);
+    return text;
+}
+
+void benchFinder(const QStringList &spelled, const QStringList &upper)
+{
+    const qsizetype size = 1 << 20;
+    const QString text = makeTemplate(spelled, size, 1);
+
+    QList<double> fast;
+    qsizetype spanCount = 0;
+    for (int i = 0; i < 5; ++i)
+        fast << cost([&] { spanCount = findColorSpans(text, upper).size(); }).cpu;
+    const double fastTime = median(fast);
+
+    // The straightforward loop grows faster than the text, so it is timed on
+    // growing prefixes until a run takes two minutes; a straight line through the
+    // last three points on a log-log scale carries the figure to 1 MB.
+    QList<std::pair<double, double>> points; // log2 of size, log2 of seconds
+    qsizetype prefix = 4096;
+    double lastTime = 0;
+    for (;;) {
+        const QString part = text.left(prefix);
+        lastTime = cost([&] { findColorSpansReference(part, upper); }).cpu;
+        points.append({ std::log2(double(prefix)), std::log2(lastTime) });
+        std::printf("  straightforward loop on %lld KB: %.3f s\n", qlonglong(prefix / 1024), lastTime);
+        std::fflush(stdout);
+        if (prefix == size || lastTime > 120)
+            break;
+        prefix *= 2;
+    }
+    const bool whole = prefix == size;
+    double exponent = 2;
+    if (points.size() >= 3) {
+        const auto last = points.mid(points.size() - 3);
+        double mx = 0, my = 0;
+        for (const auto &[x, y] : last) {
+            mx += x / 3;
+            my += y / 3;
+        }
+        double sxy = 0, sxx = 0;
+        for (const auto &[x, y] : last) {
+            sxy += (x - mx) * (y - my);
+            sxx += (x - mx) * (x - mx);
+        }
+        exponent = sxy / sxx;
+    }
+    const double refTime = whole ? lastTime : lastTime * std::pow(double(size) / double(prefix), exponent);
+    const QString how = whole
+        ? QString()
+        : QStringLiteral(" (extrapolated from %1 KB, growth n^%2)").arg(prefix / 1024).arg(exponent, 0, 'f', 2);
+    std::printf("colour finder 1 MB (%lld spans): %.4f s; straightforward loop: %.1f s%s; speed-up %.0fx"
+                "   [processor time]\n",
+        qlonglong(spanCount), fastTime, refTime, qPrintable(how), refTime / fastTime);
+}
+
+void benchPainter(const QStringList &spelled, const QStringList &upper)
+{
+    const QString text = makeTemplate(spelled, 200 * 1024, 2);
+    QTextEdit editor;
+    editor.setFont(QFont(QStringLiteral("Courier New"), 9));
+    editor.resize(800, 600);
+    editor.show();
+    QCoreApplication::processEvents();
+    const QColor reset = editor.palette().color(QPalette::ButtonText);
+    // Forces the layout the editor would otherwise finish in the background.
+    const auto layoutAll = [&] { editor.document()->documentLayout()->documentSize(); };
+    const auto applyColorScheme = [&] { paintColorSpans(&editor, findColorSpans(editor.toPlainText(), upper), reset); };
+
+    Costs set, setFull, paint, paintFull, repaint;
+    for (int i = 0; i < 9; ++i) {
+        editor.clear();
+        QCoreApplication::processEvents();
+        const Cost setCall = cost([&] { editor.setPlainText(text); });
+        set << setCall;
+        setFull << setCall + cost(layoutAll);
+        QCoreApplication::processEvents();
+        const Cost paintCall = cost(applyColorScheme);
+        paint << paintCall;
+        paintFull << paintCall + cost(layoutAll);
+        QCoreApplication::processEvents();
+        repaint << cost(applyColorScheme);
+        QCoreApplication::processEvents();
+    }
+    std::printf("ApplyColorScheme 200 KB: %.3f s; setPlainText: %.3f s; ratio %.2f (target <= 3)"
+                "   [processor time, median of 9]\n",
+        paint.medianCpu(), set.medianCpu(), paint.medianCpu() / set.medianCpu());
+    std::printf("  wall clock: %.3f s; %.3f s; ratio %.2f\n", paint.medianWall(), set.medianWall(),
+        paint.medianWall() / set.medianWall());
+    std::printf("  recolouring the coloured text: %.3f s; ratio %.2f\n", repaint.medianCpu(),
+        repaint.medianCpu() / set.medianCpu());
+    std::printf("  each followed by the whole layout: ApplyColorScheme %.3f s; setPlainText %.3f s; ratio %.2f\n",
+        paintFull.medianCpu(), setFull.medianCpu(), paintFull.medianCpu() / setFull.medianCpu());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    const bool finderOnly = args.removeAll(QStringLiteral("--finder")) > 0;
+    const bool painterOnly = args.removeAll(QStringLiteral("--painter")) > 0;
+    const QString path = !args.isEmpty() ? args.first() : QStringLiteral(TOVRANE_SOURCE_DIR "/data/Filters.txt");
+    QStringList spelled;
+    QStringList upper;
+    if (readFilters(path, spelled, upper)) {
+        std::printf("filter names: %lld from %s\n", qlonglong(upper.size()), qPrintable(path));
+    } else {
+        spelled = madeUpNames();
+        upper.clear();
+        for (const QString &name : spelled)
+            upper << upperPerUnit(name);
+        std::printf("filter names: %s not readable; using %lld made-up CamelCase names\n", qPrintable(path),
+            qlonglong(upper.size()));
+    }
+    std::fflush(stdout);
+
+    if (!finderOnly)
+        benchPainter(spelled, upper);
+    if (!painterOnly)
+        benchFinder(spelled, upper);
+    return 0;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Syntax colouring of the template editor, without any widget: which ranges
+// of the text get which colour. The painter (ColorPainter.h) applies them.
+
+enum class SpanKind { Placeholder, FilterName, Comment };
+
+// A range of the text, 0-based, in UTF-16 units, to be painted as `kind`.
+struct ColorSpan
+{
+    qsizetype start;
+    qsizetype length;
+    SpanKind kind;
+
+    friend bool operator==(const ColorSpan &, const ColorSpan &) = default;
+};
+
+// The spans of the three colouring passes, in the order they are painted:
+//  1. placeholders "%CLIP%", "%EXT%", "%PATH%" (case-sensitive), left to right;
+//     at one position the earlier token wins, the scan goes on behind a match;
+//  2. filter names over the text upper-cased unit by unit, left to right, also
+//     inside longer words; at one position the earlier name in `filterNames`
+//     wins (whatever its length) and the scan goes on behind it. The names are
+//     expected upper-cased the same way; empty names are ignored;
+//  3. comments: one span per line holding a "#", from its first "#" up to and
+//     including the line's end character ("\n" or "\r"), or up to the end of
+//     the text on the last line.
+// Within a pass spans never overlap and come in text order. The whole text is
+// searched, however long it is.
+QList<ColorSpan> findColorSpans(const QString &text, const QStringList &filterNames);
+
+// The same three passes done the slow, obvious way: after each match every
+// token or name is searched again from the scan position, and every "#"
+// yields its own comment span up to the end of its line (so a line with two
+// "#" gives two spans, the second inside the first). Kept as the yardstick
+// the fast finder is checked and timed against.
+QList<ColorSpan> findColorSpansReference(const QString &text, const QStringList &filterNames);
+
+// How a character looks once every span has been painted, in order, over the
+// reset: the kind of the last span covering it, or Reset.
+enum class PaintedStyle : quint8 { Reset, Placeholder, FilterName, Comment };
+
+struct StyleRun
+{
+    qsizetype start;
+    qsizetype length;
+    PaintedStyle style;
+
+    friend bool operator==(const StyleRun &, const StyleRun &) = default;
+};
+
+// The style of each character of a text of `textLength` characters after
+// painting `spans` in order. Parts of spans outside the text are ignored.
+QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &spans);
+
+// The same cut into maximal runs of one style, in text order. An empty text
+// gives no runs.
+QList<StyleRun> paintedRuns(qsizetype textLength, const QList<ColorSpan> &spans);

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QStringList>
+
+// Answers the program's dialogs from a script and records what was asked.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    struct Asked
+    {
+        QString title;
+        QString text;
+        Icon icon;
+    };
+
+    QList<Answer> answers;       // consumed in order; Yes when empty
+    QStringList fileNames;       // consumed in order by open/save; "" when empty
+    QList<Asked> questions;
+    QStringList messages;
+    QStringList openedUrls;
+    struct FileDialog
+    {
+        bool save;
+        QString title, folder, filter;
+    };
+    QList<FileDialog> fileDialogs;
+
+    Answer question(const QString &title, const QString &text, Icon icon) override
+    {
+        questions.append({title, text, icon});
+        return answers.isEmpty() ? Yes : answers.takeFirst();
+    }
+    void message(const QString &, const QString &text) override { messages << text; }
+    QString openFileName(const QString &title, const QString &folder, const QString &filter) override
+    {
+        fileDialogs.append({false, title, folder, filter});
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+    }
+    QString saveFileName(const QString &title, const QString &folder, const QString &filter) override
+    {
+        fileDialogs.append({true, title, folder, filter});
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+    }
+    void openUrl(const QString &url) override { openedUrls << url; }
+};

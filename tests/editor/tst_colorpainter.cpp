@@ -1,0 +1,192 @@
+#include "ColorPainter.h"
+#include "ColorSpans.h"
+
+#include <QRandomGenerator>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+const QColor resetColor(10, 20, 30);
+const QColor colourOf[] = { resetColor, EditorColors::Placeholder, EditorColors::FilterName, EditorColors::Comment };
+
+// Every character's format. A separator's format is what the block after it
+// reports; any other character's is read through a cursor behind it.
+QList<QTextCharFormat> allFormats(QTextEdit &editor)
+{
+    QTextDocument *document = editor.document();
+    QList<QTextCharFormat> formats;
+    for (int pos = 0; pos < document->characterCount() - 1; ++pos) {
+        const QTextBlock block = document->findBlock(pos);
+        QTextCursor cursor(document);
+        cursor.setPosition(pos + 1);
+        formats << (pos == block.position() + block.length() - 1 ? block.next().charFormat() : cursor.charFormat());
+    }
+    return formats;
+}
+
+void formatRange(QTextEdit &editor, int start, int end, const QTextCharFormat &format)
+{
+    QTextCursor cursor(editor.document());
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(format);
+}
+
+QTextCharFormat look(const QColor &colour, bool bold, bool italic = false)
+{
+    QTextCharFormat f;
+    f.setForeground(colour);
+    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(italic);
+    return f;
+}
+
+// One letter per character: "-" reset, "P", "F", "C" the painted styles,
+// "?" anything else.
+QString styleLetters(QTextEdit &editor)
+{
+    QString letters;
+    for (const QTextCharFormat &f : allFormats(editor)) {
+        QChar letter = u'?';
+        for (int s = 0; s < 4; ++s) {
+            const bool bold = s == 1 || s == 2;
+            if (f.foreground() == QBrush(colourOf[s]) && f.fontWeight() == (bold ? QFont::Bold : QFont::Normal)
+                && !f.fontItalic())
+                letter = QChar("-PFC"[s]);
+        }
+        letters += letter;
+    }
+    return letters;
+}
+
+QString styleLetters(const QList<PaintedStyle> &styles)
+{
+    QString letters;
+    for (const PaintedStyle s : styles)
+        letters += QChar("-PFC"[int(s)]);
+    return letters;
+}
+
+void colour(QTextEdit &editor, const QStringList &names)
+{
+    paintColorSpans(&editor, findColorSpans(editor.toPlainText(), names), resetColor);
+}
+
+} // namespace
+
+class TestColorPainter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void paintsEachKindResetsTheRestAndKeepsTheFont()
+    {
+        QTextEdit editor;
+        editor.setPlainText(QStringLiteral("Blur(%CLIP%) x\n# %PATH% Blur\nend"));
+        formatRange(editor, 0, 32, look(Qt::red, true, true)); // leftovers the reset must clear
+        QTextCharFormat family;
+        family.setFontFamilies({ QStringLiteral("DejaVu Serif") });
+        formatRange(editor, 13, 14, family);
+        editor.moveCursor(QTextCursor::End);
+
+        colour(editor, { QStringLiteral("BLUR") });
+
+        // Blur(%CLIP%) x\n# %PATH% Blur\nend
+        QCOMPARE(styleLetters(editor), QStringLiteral("FFFF-PPPPPP----CCCCCCCCCCCCCC---"));
+        const QList<QTextCharFormat> f = allFormats(editor);
+        QCOMPARE(f.at(13).fontFamilies().toStringList(), QStringList { QStringLiteral("DejaVu Serif") });
+        QCOMPARE(editor.textCursor().position(), 0);
+        QVERIFY(!editor.textCursor().hasSelection());
+
+        // Parts of spans beyond the text are ignored.
+        editor.setPlainText(QStringLiteral("abc"));
+        paintColorSpans(&editor, { { 1, 100, SpanKind::Comment }, { -5, 6, SpanKind::Placeholder } }, resetColor);
+        QCOMPARE(styleLetters(editor), QStringLiteral("PCC"));
+        editor.clear();
+        colour(editor, { QStringLiteral("X") });
+        QCOMPARE(editor.textCursor().position(), 0);
+    }
+
+    // Random texts with random leftovers of earlier formatting (some exactly a
+    // painted style, so that skipping is tried; some with other properties),
+    // coloured, coloured again after an edit, and once more unchanged: every
+    // character must get exactly its style and keep its other properties, one
+    // undo must restore the formats as they were, and recolouring an unchanged
+    // text must edit nothing.
+    void everyCharacterGetsItsStyleInOneUndoStep()
+    {
+        QRandomGenerator rng(77);
+        const QStringList pieces { QStringLiteral("Blur"), QStringLiteral("crop"), QStringLiteral("x"),
+            QStringLiteral(" "), QStringLiteral("#"), QStringLiteral("\n"), QStringLiteral("%CLIP%"),
+            QStringLiteral("\n\n") };
+        const QStringList names { QStringLiteral("BLUR"), QStringLiteral("CROP"), QStringLiteral("X") };
+        QList<QTextCharFormat> leftovers;
+        for (const QColor &c : colourOf)
+            leftovers << look(c, false) << look(c, true);
+        QTextCharFormat underline;
+        underline.setFontUnderline(true);
+        QTextCharFormat family;
+        family.setFontFamilies({ QStringLiteral("DejaVu Serif") });
+        QTextCharFormat onlyColour; // no weight set: not painted yet
+        onlyColour.setForeground(resetColor);
+        leftovers << look(resetColor, false, true) << underline << family << onlyColour;
+
+        QTextEdit editor;
+        for (int round = 0; round < 150; ++round) {
+            QString text;
+            // Now and then a text long enough to be laid out stepwise.
+            const int pieceCount = round % 25 == 0 ? 2000 : int(rng.bounded(40));
+            for (int i = 0; i < pieceCount; ++i)
+                text += pieces.at(rng.bounded(pieces.size()));
+            editor.setPlainText(text);
+            for (int i = 0; i < 6 && !text.isEmpty(); ++i) {
+                const int start = int(rng.bounded(text.size()));
+                formatRange(editor, start, start + 1 + int(rng.bounded(qMin<qsizetype>(8, text.size() - start))),
+                    leftovers.at(rng.bounded(leftovers.size())));
+            }
+            for (int pass = 0; pass < 3; ++pass) {
+                if (pass == 1) {
+                    QTextCursor cursor(editor.document());
+                    cursor.setPosition(int(rng.bounded(editor.toPlainText().size() + 1)));
+                    cursor.insertText(
+                        pieces.at(rng.bounded(pieces.size())), leftovers.at(rng.bounded(leftovers.size())));
+                }
+                const QString current = editor.toPlainText();
+                const QList<QTextCharFormat> before = allFormats(editor);
+                const int steps = editor.document()->availableUndoSteps();
+                editor.document()->setModified(false);
+
+                colour(editor, names);
+
+                const QByteArray where = "round " + QByteArray::number(round) + " pass " + QByteArray::number(pass);
+                QCOMPARE(editor.toPlainText(), current);
+                QCOMPARE(
+                    styleLetters(editor), styleLetters(paintedStyles(current.size(), findColorSpans(current, names))));
+                const QList<QTextCharFormat> after = allFormats(editor);
+                for (qsizetype pos = 0; pos < current.size(); ++pos) {
+                    QVERIFY2(after.at(pos).fontUnderline() == before.at(pos).fontUnderline(), where);
+                    QVERIFY2(after.at(pos).fontFamilies() == before.at(pos).fontFamilies(), where);
+                }
+                QCOMPARE(editor.textCursor().position(), 0);
+
+                if (editor.document()->availableUndoSteps() == steps || pass == 2) {
+                    QVERIFY2(after == before && !editor.document()->isModified(), where);
+                    QCOMPARE(editor.document()->availableUndoSteps(), steps);
+                    continue;
+                }
+                editor.undo();
+                QVERIFY2(allFormats(editor) == before, where);
+                editor.redo();
+                QVERIFY2(allFormats(editor) == after, where);
+            }
+        }
+    }
+};
+
+QTEST_MAIN(TestColorPainter)
+#include "tst_colorpainter.moc"

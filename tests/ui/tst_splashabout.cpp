@@ -1,0 +1,119 @@
+#include "ProgramFolder.h"
+#include "ScriptedDialogs.h"
+#include "frmAbout.h"
+#include "frmSplash.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+class TestSplashAbout : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void splashSetting_data()
+    {
+        QTest::addColumn<QByteArray>("settings"); // "" means no file at all
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("1 skips the splash") << QByteArray("[Settings]\r\nSplash=1\r\n") << false;
+        QTest::newRow("0 shows it") << QByteArray("[Settings]\r\nSplash=0\r\n") << true;
+        QTest::newRow("2 shows it") << QByteArray("[Settings]\r\nSplash=2\r\n") << true;
+        QTest::newRow("missing key") << QByteArray("[Settings]\r\nMode=1\r\n") << true;
+        QTest::newRow("no settings file") << QByteArray() << true;
+    }
+    void splashSetting()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(bool, shown);
+        ProgramFolder folder;
+        if (!settings.isEmpty())
+            folder.write(QStringLiteral("Settings.ini"), settings);
+
+        int opened = 0;
+        bool splashVisibleWhenOpened = true;
+        frmSplash *splash = nullptr;
+        splash = new frmSplash(folder.info(), [&] {
+            ++opened;
+            splashVisibleWhenOpened = splash->isVisible();
+        });
+        QPointer<frmSplash> alive(splash);
+        splash->setAttribute(Qt::WA_DeleteOnClose);
+        splash->Form_Load();
+        QCOMPARE(splash->lblVersion->text(), QStringLiteral("version 1.0.1"));
+        QVERIFY(QFile::exists(folder.file(QStringLiteral("Settings.ini"))));
+
+        if (!shown) {
+            QCOMPARE(opened, 1);
+            QVERIFY(!splashVisibleWhenOpened);
+            QVERIFY(!splash->Timer1->isActive());
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(!alive);
+            return;
+        }
+        QVERIFY(splash->isVisible());
+        QVERIFY(splash->Timer1->isActive());
+        QCOMPARE(splash->Timer1->interval(), 1000);
+        for (int tick = 1; tick <= 3; ++tick)
+            splash->Timer1_Timer();
+        QCOMPARE(opened, 0);
+        splash->Timer1_Timer(); // the fourth tick opens the main window
+        QCOMPARE(opened, 1);
+        QVERIFY(!splash->Timer1->isActive());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!alive);
+    }
+
+    void mainWindowOpensOnceEvenWhenItsStartLetsEventsRun()
+    {
+        ProgramFolder folder;
+        int opened = 0;
+        frmSplash splash(folder.info(), [&] {
+            ++opened;
+            // The main window's start-up lets events run for a while.
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 2300)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        });
+        splash.Timer1->setInterval(100);
+        splash.Form_Load();
+        QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
+        QTest::qWait(500);
+        QCOMPARE(opened, 1);
+    }
+
+    void splashTexts()
+    {
+        QCOMPARE(frmSplash::FreewareNotice.count(QStringLiteral("\r\n")), 9);
+        QVERIFY(frmSplash::FreewareNotice.startsWith(QStringLiteral("Freeware is computer software \r\n")));
+        QVERIFY(frmSplash::FreewareNotice.endsWith(QStringLiteral("modification by its users.\r\n")));
+    }
+
+    void aboutShowsVersionCopyrightAndOpensTheSite()
+    {
+        ProgramFolder folder;
+        ScriptedDialogs dialogs;
+        frmAbout about(folder.info(), dialogs);
+        QCOMPARE(about.windowTitle(), QStringLiteral("Tovrane v1.0.1"));
+        QCOMPARE(about.lblCopyright->text(), folder.info().copyright);
+        QVERIFY(!about.lblCopyright->text().isEmpty());
+        QCOMPARE(about.Text1[1]->toPlainText(),
+                 QStringLiteral("To make this application better, I need your \nfeedback! Contactl me for remarks, questions, \n"
+                                "bugs and suggestions. You can find the contactform on the website."));
+        QCOMPARE(about.Text1[0]->toPlainText(),
+                 QStringLiteral("For more information or updates for this \nprogram visit the website!"));
+        QVERIFY(about.txtURL->text().contains(QStringLiteral("/freeware/tovrane")));
+        emit about.txtURL->linkActivated(folder.info().programPage());
+        QCOMPARE(dialogs.openedUrls, QStringList {folder.info().programPage()});
+        QVERIFY(dialogs.openedUrls[0].endsWith(QStringLiteral("/freeware/tovrane")));
+
+        QTimer::singleShot(0, &about, [&] { about.cmdOK->click(); });
+        QCOMPARE(about.exec(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(TestSplashAbout)
+#include "tst_splashabout.moc"

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QPixmap>
+
+// The program's picture: a strip of film with a script page, drawn rather
+// than shipped so it stays sharp at any size.
+QPixmap tovranePicture(int size);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ProgramInfo.h"
+
+#include <QDialog>
+
+#include <array>
+
+class Dialogs;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+// Version, legal notice and the maker's web address, which opens in the
+// browser when clicked.
+class frmAbout : public QDialog
+{
+    Q_OBJECT
+
+public:
+    frmAbout(const ProgramInfo &info, Dialogs &dialogs, QWidget *parent = nullptr);
+
+    void Form_Load();
+
+    static const QString FeedbackText;
+    static const QString InformationText;
+
+    QLabel *lblCopyright = nullptr;
+    std::array<QPlainTextEdit *, 2> Text1 {};
+    QLabel *txtURL = nullptr;
+    QPushButton *cmdOK = nullptr;
+
+public slots:
+    void cmdOK_Click();
+    void txtURL_Click();
+
+private:
+    ProgramInfo m_info;
+    Dialogs &m_dialogs;
+};
