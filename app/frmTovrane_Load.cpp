@@ -54,7 +54,15 @@ void frmTovrane::Form_Load()
     qint16 overwrite = 0, buildScriptsIn = 0, splash = 0;
     QString scriptExtensions, templatePath;
     auto readInteger = [&](const QString &key, qint16 &value) {
-        step([&] { value = CInt(ReadIniKey(IniPath, PutKey, key)); });
+        step([&] {
+            const QString text = ReadIniKey(IniPath, PutKey, key);
+            try {
+                value = CInt(text);
+            } catch (const RuntimeError &e) {
+                // The record names the key, so a user can find what to mend.
+                throw RuntimeError(e.number(), e.description() + QStringLiteral(": ") + key + QStringLiteral("=") + text);
+            }
+        });
     };
 
     step([&] { m_settings = new frmSettings(*this); });

@@ -26,7 +26,16 @@ QByteArray lowerSameLength(const QByteArray &text)
             ++i;
             continue;
         }
-        const qsizetype len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        qsizetype len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        // A byte that is not part of a whole UTF-8 character (text from a
+        // single-byte code page) stands alone, so the bytes after it, line
+        // breaks included, are still looked at one by one.
+        for (qsizetype k = 1; k < len; ++k) {
+            if (i + k >= out.size() || (uchar(text[i + k]) & 0xC0) != 0x80) {
+                len = 1;
+                break;
+            }
+        }
         const QByteArray original = text.mid(i, len);
         const QString decoded = QString::fromUtf8(original);
         if (decoded.size() == 1 && !decoded.at(0).isSurrogate()
@@ -183,10 +192,12 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
     // crash or a full disk never leaves a torn settings file.
     QSaveFile file(fileName);
     errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a short write (a full disk) shows here: a failure that
+    // only happens when commit() flushes a buffer is not reliably reported.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw RuntimeError::fromFile(file);
     errno = 0;
-    if (file.write(text) != text.size()) {
+    if (file.write(text) != text.size() || file.error() != QFileDevice::NoError) {
         const RuntimeError error = RuntimeError::fromFile(file, ErrNum::DeviceIOError);
         file.cancelWriting();
         throw error;

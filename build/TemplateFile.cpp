@@ -70,7 +70,9 @@ std::optional<QString> readTemplateText(const QString &sFile, const QString &def
 bool saveTemplateText(const QString &sFile, const QString &editorText, const ErrorTrap &step)
 {
     QSaveFile file(sFile);
-    const bool opened = step([&] { FileSteps::openForWriting(file); });
+    // Unbuffered, so a short write shows at once: a write that only fails
+    // when the buffer is flushed at commit() is not reliably reported there.
+    const bool opened = step([&] { FileSteps::openForWriting(file, QIODevice::Unbuffered); });
     const bool wrote = step([&] { FileSteps::writeAll(file, editorTextToFile(editorText)); });
     // A text only partly written must never take the old file's place.
     if (!wrote && file.isOpen())
@@ -78,6 +80,10 @@ bool saveTemplateText(const QString &sFile, const QString &editorText, const Err
     const bool committed = step([&] {
         FileSteps::requireOpen(file);
         errno = 0;
+        if (file.error() != QFileDevice::NoError) {
+            file.cancelWriting();
+            throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+        }
         if (!file.commit())
             throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
     });

@@ -170,6 +170,23 @@ private slots:
         QCOMPARE(bytes(), QByteArray("[Settings]\r\nMode=1\r\nMainFolder=/v/[2019] Holidays|/w\r\nShow=0\r\n"));
     }
 
+    // A file saved by another editor in a single-byte code page ends a line
+    // with a byte that starts a multi-byte sequence in the local encoding.
+    // The write must still find the key on the next line, the one a read
+    // finds, and neither update a later line nor add a second one.
+    void aStrayByteBeforeALineBreakHidesNoKey()
+    {
+        setBytes("[Settings]\r\nAvsFolder=/scripts/\xfc\r\nMODE=1\r\nmode=2\r\n");
+        QCOMPARE(read(QStringLiteral("Mode")), QStringLiteral("1"));
+        write(QStringLiteral("Mode"), QStringLiteral("9"));
+        QCOMPARE(read(QStringLiteral("Mode")), QStringLiteral("9"));
+        QCOMPARE(bytes(), QByteArray("[Settings]\r\nAvsFolder=/scripts/\xfc\r\nMode=9\r\nmode=2\r\n"));
+
+        setBytes("[Settings]\r\nAvsFolder=/scripts/\xf1\r\nSHOW=1");
+        write(QStringLiteral("Show"), QStringLiteral("0"));
+        QCOMPARE(bytes(), QByteArray("[Settings]\r\nAvsFolder=/scripts/\xf1\r\nShow=0\r\n"));
+    }
+
     void otherLineEndsReadAndAreRewrittenAsCrLf()
     {
         setBytes("[Settings]\nShow=1\nMode=1\n\n[Other]\rMode=7\r");
