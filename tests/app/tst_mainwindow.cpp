@@ -1,7 +1,9 @@
 #include "ClipListModel.h"
+#include "ComponentServer.h"
 #include "Dialog.h"
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
+#include "TestHttpServer.h"
 #include "frmSettings.h"
 #include "frmTovrane.h"
 
@@ -328,6 +330,46 @@ private slots:
         QVERIFY(chooser.Dir1->count() > 0);
         QVERIFY(!chooser.setOpenFolder(QStringLiteral("/no/such/folder")));
         QCOMPARE(chooser.openFolder(), QDir::toNativeSeparators(QDir::currentPath()));
+    }
+
+    void updateCheckAtStart()
+    {
+        // Registered for this test only, as an installer would.
+        QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH)).ok());
+        TestHttpServer site;
+        const QString page = site.url(QStringLiteral("/freeware/tovrane"));
+        auto start = [&] {
+            m_dialogs = ScriptedDialogs();
+            m_folder->clearLogs();
+            frmTovrane w(m_folder->info(), m_dialogs, {site.url(QStringLiteral("/freeware/tovrane/downloads")), page});
+            w.Form_Load();
+            QVERIFY(w.isVisible());
+        };
+
+        site.answer(200, "text/plain", "102\r\n");
+        m_dialogs.answers = {Dialogs::Yes};
+        start();
+        QCOMPARE(site.requestLines.last(), QByteArray("GET /freeware/tovrane/downloads/version.txt HTTP/1.1"));
+        QCOMPARE(m_dialogs.questions.size(), 1);
+        QCOMPARE(m_dialogs.questions[0].text,
+                 QStringLiteral("There is a newer version of the Tovrane available!\r\nWould you like to visit the website to get the update?"));
+        QCOMPARE(m_dialogs.questions[0].icon, Dialogs::Icon::Information);
+        QCOMPARE(m_dialogs.openedUrls, QStringList {page});
+
+        site.answer(200, "text/plain", "101");
+        start();
+        QVERIFY(m_dialogs.questions.isEmpty());
+        QVERIFY(m_dialogs.openedUrls.isEmpty());
+
+        // A page that is no number is one record under the load handler.
+        site.answer(404, "text/html", "<html><body><h1>Not Found</h1></body></html>");
+        start();
+        QVERIFY(m_dialogs.questions.isEmpty());
+        const Records records = m_folder->logRecords();
+        QVERIFY(!records.isEmpty());
+        QCOMPARE(records.last(), std::pair(QStringLiteral("Form_Load"), 13));
+
+        QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH), true).ok());
     }
 
     void menusForwardToTheirCommands()
