@@ -148,6 +148,12 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
         throw RuntimeError(ErrNum::InvalidProcedureCall,
                            RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
                                + QStringLiteral(": a setting cannot hold a line break"));
+    // Such a key could never be read back, and its line would rewrite another
+    // section's header or another key.
+    if (key.startsWith(QLatin1Char('[')) || key.contains(QLatin1Char('=')))
+        throw RuntimeError(ErrNum::InvalidProcedureCall,
+                           RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
+                               + QStringLiteral(": a key cannot start with '[' or hold '='"));
 
     prepareFile(fileName);
     // Working text: one line break before, so a header on the first line is

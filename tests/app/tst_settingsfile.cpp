@@ -201,7 +201,10 @@ private slots:
         write(QStringLiteral("Mode"), QStringLiteral("1"));
         const QByteArray before = bytes();
         for (const auto &[key, value] : {std::pair{QStringLiteral("MainFolder"), QStringLiteral("/a\n[Settings]\nMode=0")},
-                                        std::pair{QStringLiteral("Main\rFolder"), QStringLiteral("/a")}}) {
+                                        std::pair{QStringLiteral("Main\rFolder"), QStringLiteral("/a")},
+                                        std::pair{QStringLiteral("[Other"), QStringLiteral("x")},
+                                        std::pair{QStringLiteral("Mode=1\r"), QStringLiteral("x")},
+                                        std::pair{QStringLiteral("A=B"), QStringLiteral("x")}}) {
             try {
                 write(key, value);
                 QFAIL("a line break was written");
