@@ -3,6 +3,7 @@
 // names and paint the same; comment spans may be cut differently.
 
 #include "ColorSpans.h"
+#include "ShownText.h"
 
 #include <QStringList>
 
@@ -36,25 +37,6 @@ QString upperPerUnit(QString text)
     for (QChar &c : text)
         c = c.toUpper();
     return text;
-}
-
-std::string shown(const QString &text)
-{
-    std::string out = "\"";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'"' || u == u'\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u >= 0x20 && u < 0x7f) {
-            out += char(u);
-        } else {
-            char hex[12];
-            std::snprintf(hex, sizeof hex, "\\u%04x", unsigned(u));
-            out += hex;
-        }
-    }
-    return out + "\"";
 }
 
 std::string shown(const QList<ColorSpan> &spans)

@@ -2,6 +2,7 @@
 // must equal three plain left-to-right passes, and the file name must split
 // into parts that put it back together.
 
+#include "ShownText.h"
 #include "Substitute.h"
 
 #include <QString>
@@ -48,25 +49,6 @@ QString threePasses(const QString &templ, const QString &clip, const QString &ex
     QString text = replaceOnce(templ, QStringLiteral("%CLIP%"), clip);
     text = replaceOnce(text, QStringLiteral("%EXT%"), ext);
     return replaceOnce(text, QStringLiteral("%PATH%"), location);
-}
-
-std::string shown(const QString &text)
-{
-    std::string out = "\"";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'"' || u == u'\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u >= 0x20 && u < 0x7f) {
-            out += char(u);
-        } else {
-            char hex[12];
-            std::snprintf(hex, sizeof hex, "\\u%04x", unsigned(u));
-            out += hex;
-        }
-    }
-    return out + "\"";
 }
 
 [[noreturn]] void fail(const char *what, const QString &templ, const QString &file, const QString &location,

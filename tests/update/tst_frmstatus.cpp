@@ -84,9 +84,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-        for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
-            qunsetenv(name);
+        isolateRegistryAndNetwork(m_config.path());
         QVERIFY(m_server.isListening());
         const ServerRegistration reg = registerServer(QStringLiteral(VERLOOK_PATH));
         QVERIFY2(reg.ok(), qPrintable(reg.description));

@@ -5,6 +5,7 @@
 // records the request lines it saw. It runs on the test's thread, so it is
 // served only while the code under test lets events run.
 
+#include <QFile>
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
@@ -87,3 +88,12 @@ private:
     QByteArray m_contentType = "text/plain";
     QByteArray m_body;
 };
+
+// Every update-check test keeps its component registry in its own folder and
+// talks to 127.0.0.1 directly, whatever proxy the machine is set up with.
+inline void isolateRegistryAndNetwork(const QString &configFolder)
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configFolder));
+    for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+        qunsetenv(name);
+}

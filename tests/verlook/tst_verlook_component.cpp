@@ -62,9 +62,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_config.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-        for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
-            qunsetenv(name);
+        isolateRegistryAndNetwork(m_config.path());
         QVERIFY2(m_library.load(), qPrintable(m_library.errorString()));
         QVERIFY(m_server.isListening());
     }
