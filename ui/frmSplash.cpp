@@ -32,6 +32,14 @@ frmSplash::frmSplash(const ProgramInfo &info, std::function<void()> showMainWind
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QString());
 
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+}
+
+void frmSplash::buildControls()
+{
     // Shape1: the border that frames the whole splash.
     auto *shape = new QFrame(this);
     shape->setObjectName(QStringLiteral("Shape1"));
@@ -91,17 +99,10 @@ frmSplash::frmSplash(const ProgramInfo &info, std::function<void()> showMainWind
     inner->setSpacing(twipsToPixels(360));
     inner->addLayout(left);
     inner->addLayout(right);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
 }
 
 void frmSplash::Form_Load()
 {
-    lblVersion->setText(QStringLiteral("version ") + m_info.versionText());
-
     // A missing, unreadable or non-numeric value counts as "show".
     qint32 splash = 0;
     try {
@@ -114,6 +115,10 @@ void frmSplash::Form_Load()
         openMainWindow();
         return;
     }
+    // Built only when it will be seen: a start-up without the splash should
+    // not pay for its picture and texts.
+    buildControls();
+    lblVersion->setText(QStringLiteral("version ") + m_info.versionText());
     adjustSize();
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -27,6 +27,7 @@ public:
 
     static const QString FreewareNotice;
 
+    // Null until Form_Load shows the splash.
     QLabel *lblVersion = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Picture1 = nullptr;
@@ -37,6 +38,7 @@ public slots:
     void Timer1_Timer();
 
 private:
+    void buildControls();
     void openMainWindow();
 
     ProgramInfo m_info;
