@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -221,6 +222,14 @@ enum VARENUM : VARTYPE {
     VT_BYREF = 0x4000,
 };
 
+// The record member of a VARIANT; named outside the union because ISO C++
+// does not allow a type to be declared inside an anonymous union.
+struct VARIANT_RECORD
+{
+    void *pvRecord;
+    void *pRecInfo;
+};
+
 // Same size and offsets as the Windows VARIANT (24 bytes on 64-bit).
 struct VARIANT
 {
@@ -237,13 +246,11 @@ struct VARIANT
         BSTR *pbstrVal;
         VARIANT_BOOL *pboolVal;
         VARIANT *pvarVal;
-        struct
-        {
-            void *pvRecord;
-            void *pRecInfo;
-        } brecord;
+        VARIANT_RECORD brecord;
     };
 };
+static_assert(sizeof(void *) != 8 || (sizeof(VARIANT) == 24 && offsetof(VARIANT, lVal) == 8),
+              "the component layer hands VARIANTs across libraries in the Windows layout");
 using VARIANTARG = VARIANT;
 
 void VariantInit(VARIANT *v);
