@@ -39,7 +39,10 @@ grep -q '^TOVRANE_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" && timeout=60
 
 # xvfb-run -a takes the first display number without a lock file, which two
 # runs starting at once can both take: start the search at a random number.
-"${isolate[@]}" xvfb-run -a -n $((100 + RANDOM % 400)) -s "-screen 0 1280x800x24" \
+# -noreset: by default the server resets whenever its last client leaves (the
+# accessibility bus launcher is such a client), and a program connecting during
+# that reset is refused.
+"${isolate[@]}" xvfb-run -a -n $((100 + RANDOM % 400)) -s "-screen 0 1280x800x24 -noreset" \
     dbus-run-session -- \
     /usr/bin/python3 "$here/tovrane_e2e.py" --cmake "$cmake" --build "$build" --source "$here/../.." \
     --work "$work" --shots "$build/e2e" --timeout "$timeout" \
