@@ -1,5 +1,6 @@
 #include "Dialog.h"
 
+#include "TitledGroupBox.h"
 #include "frmTovrane.h"
 #include "mGlobal.h"
 
@@ -45,7 +46,7 @@ Dialog::Dialog(frmTovrane &main, QWidget *parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
 
-    auto *group = new QGroupBox(QStringLiteral("Choose folder"), this);
+    auto *group = titledGroupBox(QStringLiteral("Choose folder"), this);
     Drive1 = new QComboBox(group);
     Drive1->setObjectName(QStringLiteral("Drive1"));
     Dir1 = new QListWidget(group);

@@ -2,6 +2,7 @@
 
 #include "Dialog.h"
 #include "ErrorTrap.h"
+#include "TitledGroupBox.h"
 #include "frmTovrane.h"
 #include "mGlobal.h"
 
@@ -27,16 +28,16 @@ frmSettings::frmSettings(frmTovrane &main)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
 
-    auto *fraSettings = new QGroupBox(QStringLiteral("Settings"), this);
+    auto *fraSettings = titledGroupBox(QStringLiteral("Settings"), this);
     fraSettings->setObjectName(QStringLiteral("fraSettings"));
 
-    auto *splashFrame = new QGroupBox(QStringLiteral("Splash screen"), fraSettings);
+    auto *splashFrame = titledGroupBox(QStringLiteral("Splash screen"), fraSettings);
     chkSplash = new QCheckBox(QStringLiteral("Don't show at startup"), splashFrame);
     chkSplash->setObjectName(QStringLiteral("chkSplash"));
     connect(chkSplash, &QCheckBox::clicked, this, &frmSettings::chkSplash_Click);
     (new QVBoxLayout(splashFrame))->addWidget(chkSplash);
 
-    auto *overwriteFrame = new QGroupBox(QStringLiteral("Overwrite files"), fraSettings);
+    auto *overwriteFrame = titledGroupBox(QStringLiteral("Overwrite files"), fraSettings);
     auto *overwriteLayout = new QVBoxLayout(overwriteFrame);
     const QString overwriteCaptions[] = {QStringLiteral("Always"), QStringLiteral("Ask")};
     for (int i = 0; i < 2; ++i) {
@@ -46,7 +47,7 @@ frmSettings::frmSettings(frmTovrane &main)
         overwriteLayout->addWidget(optOverwrite[i]);
     }
 
-    auto *buildFrame = new QGroupBox(QStringLiteral("Build scripts in"), fraSettings);
+    auto *buildFrame = titledGroupBox(QStringLiteral("Build scripts in"), fraSettings);
     auto *buildLayout = new QGridLayout(buildFrame);
     const QString buildCaptions[] = {QStringLiteral("Clip folder"), QStringLiteral("Specific script folder")};
     for (int i = 0; i < 2; ++i) {
@@ -75,13 +76,13 @@ frmSettings::frmSettings(frmTovrane &main)
     buildLayout->addWidget(Label3, 3, 0, 1, 2);
     buildLayout->setColumnStretch(1, 1);
 
-    auto *extFrame = new QGroupBox(QStringLiteral("Script extension"), fraSettings);
+    auto *extFrame = titledGroupBox(QStringLiteral("Script extension"), fraSettings);
     cboExt = new QComboBox(extFrame);
     cboExt->setObjectName(QStringLiteral("cboExt"));
     cboExt->setToolTip(QStringLiteral("Choose used script extension (.avs for AviSynth Scripts)"));
     (new QVBoxLayout(extFrame))->addWidget(cboExt);
 
-    auto *scanFrame = new QGroupBox(QStringLiteral("Scan folders"), fraSettings);
+    auto *scanFrame = titledGroupBox(QStringLiteral("Scan folders"), fraSettings);
     cmdOpen[0] = new QPushButton(QStringLiteral("Add"), scanFrame);
     cmdOpen[0]->setObjectName(QStringLiteral("cmdOpen_0"));
     cmdOpen[0]->setToolTip(QStringLiteral("Add a folder for scanning"));

@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "ClipListModel.h"
 #include "Completion.h"
+#include "TitledGroupBox.h"
 #include "Twips.h"
 #include "frmSettings.h"
 
@@ -72,7 +73,7 @@ void frmTovrane::buildWindow()
     setCentralWidget(client);
 
     // "Found files": the clip list with its commands and the build mode.
-    auto *found = placed(new QGroupBox(QStringLiteral("Found files"), client), QStringLiteral("fraFound"), 120, 60, 10200, 2760);
+    auto *found = placed(titledGroupBox(QStringLiteral("Found files"), client), QStringLiteral("fraFound"), 120, 60, 10200, 2760);
     lvwMovies = placed(new QTreeView(found), QStringLiteral("lvwMovies"), 120, 300, 7440, 1920);
     lvwMovies->setRootIsDecorated(false);
     lvwMovies->setUniformRowHeights(true);
@@ -92,7 +93,7 @@ void frmTovrane::buildWindow()
                       7680, 720, 2400);
     cmdRemove = button(found, QStringLiteral("cmdRemove"), QStringLiteral("&Remove scripts"), QStringLiteral("Remove your scripts!"),
                        7680, 1140, 2400);
-    auto *modeFrame = placed(new QGroupBox(QStringLiteral("Mode"), found), QStringLiteral("fraMode"), 7680, 1560, 2400, 1095);
+    auto *modeFrame = placed(titledGroupBox(QStringLiteral("Mode"), found), QStringLiteral("fraMode"), 7680, 1560, 2400, 1095);
     optMode[1] = placed(new QRadioButton(QStringLiteral("One for All (Default)"), modeFrame), QStringLiteral("optMode_1"), 120, 300, 2220, 300);
     optMode[1]->setToolTip(QStringLiteral("Creates one script using the template for each of the selected files, so outputs MULTIPLE scripts (NORMAL)"));
     optMode[0] = placed(new QRadioButton(QStringLiteral("All for one"), modeFrame), QStringLiteral("optMode_0"), 120, 660, 2220, 300);
@@ -102,8 +103,8 @@ void frmTovrane::buildWindow()
 
     // "Script template (.avt)": template files, the placeholder legend and
     // the editor's two buttons.
-    auto *templ = placed(new QGroupBox(QStringLiteral("Script template (.avt)"), client), QStringLiteral("fraScript"), 120, 2880, 10200, 1680);
-    auto *files = placed(new QGroupBox(QStringLiteral("Template"), templ), QStringLiteral("fraTemplate"), 120, 330, 1560, 1170);
+    auto *templ = placed(titledGroupBox(QStringLiteral("Script template (.avt)"), client), QStringLiteral("fraScript"), 120, 2880, 10200, 1680);
+    auto *files = placed(titledGroupBox(QStringLiteral("Template"), templ), QStringLiteral("fraTemplate"), 120, 330, 1560, 1170);
     cmdLoad = button(files, QStringLiteral("cmdLoad"), QStringLiteral("Load"), QStringLiteral("Load your Tovrane Template script (.avt)"),
                      120, 330, 1320, 330);
     cmdSave = button(files, QStringLiteral("cmdSave"), QStringLiteral("Save "), QStringLiteral("Save your Tovrane Template script (.avt)"),

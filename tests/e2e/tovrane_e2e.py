@@ -453,6 +453,12 @@ def main_run(args, program_dir, clips, expected_rows, env, shots):
               "Build scripts is disabled before a scan")
         mode = find(app.frame, "radio button", "One for All (Default)")
         check(mode is not None and states(mode).contains(pyatspi.STATE_CHECKED), "Mode=1 selects One for All")
+        # Group boxes inside group boxes are announced by their own titles.
+        for group, member in (("Mode", ("radio button", "All for one")), ("Template", ("push button", "Load"))):
+            box = next((node for node in walk(app.frame)
+                        if node.name == group and node.getRoleName() in ("panel", "grouping")), None)
+            check(box is not None and find(box, *member) is not None,
+                  f'a group "{group}" holding {member[1]!r}')
         check(app.label_text("0 files found"), "the status bar shows 0 files found")
 
         app.press_button("Scan")
