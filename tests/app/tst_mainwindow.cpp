@@ -1,3 +1,6 @@
+// The main window end to end: its start-up, the settings it reads and
+// stores, its other windows, and its commands driven through the real
+// controls.
 #include "ClipListModel.h"
 #include "ComponentServer.h"
 #include "Dialog.h"
@@ -20,6 +23,7 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
 using Records = QList<std::pair<QString, int>>;
 
 class TestMainWindow : public QObject
@@ -28,16 +32,30 @@ class TestMainWindow : public QObject
 
     QTemporaryDir m_config;
     std::unique_ptr<ProgramFolder> m_folder;
+    std::unique_ptr<QTemporaryDir> m_clips;
     ScriptedDialogs m_dialogs;
 
+    // Nothing listens on the discard port, so the update check fails at once.
     std::unique_ptr<frmTovrane> load()
     {
         auto window = std::make_unique<frmTovrane>(m_folder->info(), m_dialogs,
-                                                   frmTovrane::UpdateCheck {QStringLiteral("http://127.0.0.1:9"), QString()});
+                                                   frmTovrane::UpdateCheck {u"http://127.0.0.1:9"_s, QString()});
         window->Form_Load();
         return window;
     }
-    QByteArray settings() const { return m_folder->read(QStringLiteral("Settings.ini")); }
+    // Started on the clip folder, with every setting stored and no log.
+    std::unique_ptr<frmTovrane> loadOnClips()
+    {
+        setSettings("[Settings]\r\nMainFolder=" + clipDir().toLocal8Bit() + "\r\nAvsFolder="
+                    + clipDir("out").toLocal8Bit()
+                    + "\r\nExtenions=AVI|MPG\r\nScriptExtensions=avs|AVSI\r\nOverwrite=0\r\nBuildScriptsIn=0\r\n"
+                      "Splash=1\r\nMode=1\r\nShow=0\r\n");
+        auto w = load();
+        m_folder->clearLogs();
+        return w;
+    }
+    QByteArray settings() const { return m_folder->read(u"Settings.ini"_s); }
+    void setSettings(const QByteArray &bytes) const { m_folder->write(u"Settings.ini"_s, bytes); }
     static QStringList items(const QListWidget *list)
     {
         QStringList out;
@@ -46,217 +64,214 @@ class TestMainWindow : public QObject
         return out;
     }
 
-private slots:
-    void initTestCase()
+    QString clipDir(const QString &relative = QString()) const
     {
-        // No component is registered here, so the update check fails at once.
-        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+        return relative.isEmpty() ? m_clips->path() : m_clips->filePath(relative);
     }
+    void touch(const QString &relative, const QByteArray &bytes = QByteArray()) const
+    {
+        QDir().mkpath(QFileInfo(clipDir(relative)).path());
+        QFile f(clipDir(relative));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    void touch(std::initializer_list<const char *> names) const
+    {
+        for (const char *name : names)
+            touch(QString::fromLatin1(name));
+    }
+    static QByteArray contents(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    static QStringList column(const frmTovrane &w, QString ClipRow::*field)
+    {
+        QStringList out;
+        for (const ClipRow &row : w.clipModel()->rows())
+            out << row.*field;
+        return out;
+    }
+    static int checkedCount(const frmTovrane &w)
+    {
+        const QList<ClipRow> rows = w.clipModel()->rows();
+        return int(std::count_if(rows.begin(), rows.end(), [](const ClipRow &r) { return r.checked; }));
+    }
+
+private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit()); }
     void init()
     {
         m_folder = std::make_unique<ProgramFolder>();
+        m_clips = std::make_unique<QTemporaryDir>();
         m_dialogs = ScriptedDialogs();
+        QDir(clipDir()).mkpath(u"out"_s);
     }
 
     void firstStartWithoutSettings()
     {
         auto w = load();
-        QVERIFY(QFile::exists(m_folder->file(QStringLiteral("Settings.ini"))));
+        QVERIFY(QFile::exists(m_folder->file(u"Settings.ini"_s)));
         QCOMPARE(settings(), QByteArray());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Tovrane v1.0.1"));
-        QCOMPARE(w->IniPath, m_folder->file(QStringLiteral("Settings.ini")));
-        QCOMPARE(w->PutKey, QStringLiteral("Settings"));
 
         // Five integer keys, the empty extension box, and the update check.
-        const Records expected {{"Form_Load", 13}, {"Form_Load", 13}, {"Form_Load", 13}, {"Form_Load", 13},
-                                {"Form_Load", 13}, {"Form_Load", 5}};
         const Records records = m_folder->logRecords();
         QCOMPARE(records.size(), 7);
-        QCOMPARE(records.mid(0, 6), expected);
-        QCOMPARE(records[6].first, QStringLiteral("Form_Load"));
+        QCOMPARE(records.mid(0, 6), (Records {{"Form_Load", 13}, {"Form_Load", 13}, {"Form_Load", 13},
+                                              {"Form_Load", 13}, {"Form_Load", 13}, {"Form_Load", 5}}));
+        QCOMPARE(records[6].first, u"Form_Load"_s);
 
-        QVERIFY(w->optMode[0]->isChecked());
-        frmSettings *s = w->settingsWindow();
-        QVERIFY(s->optOverwrite[0]->isChecked());
-        QVERIFY(s->optBuildScripts[0]->isChecked());
-        QVERIFY(!s->cmdOpen[1]->isEnabled());
-        QVERIFY(!s->lblFolder[1]->isEnabled());
-        QVERIFY(!s->cmdRemove->isEnabled());
-        QCOMPARE(s->lstScanFolders->count(), 0);
-        QCOMPARE(s->cboExt->count(), 0);
-        QCOMPARE(w->txtScript->toPlainText(), QStringLiteral("# default\nBlur(1.0)\n"));
-        QCOMPARE(w->panels[1]->text(), QStringLiteral("0 files found"));
-        QVERIFY(!w->cmdSave->isEnabled());
-        QVERIFY(!w->mFileSave->isEnabled());
-        QVERIFY(!w->mRunBuild->isEnabled());
-        QVERIFY(!w->cmdBuild->isEnabled());
+        // The start-up went on to the end, every setting at its default.
+        QVERIFY(w->optMode[0]->isChecked() && w->settingsWindow()->optOverwrite[0]->isChecked());
+        QVERIFY(!w->settingsWindow()->cmdOpen[1]->isEnabled());
+        QCOMPARE(w->txtScript->toPlainText(), u"# default\nBlur(1.0)\n"_s);
+        QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
+        QVERIFY(!w->cmdSave->isEnabled() && !w->mFileSave->isEnabled());
+        QVERIFY(!w->cmdBuild->isEnabled() && !w->mRunBuild->isEnabled());
         QVERIFY(w->isVisible());
     }
 
     void storedSettingsFillBothWindows()
     {
-        m_folder->write(QStringLiteral("Settings.ini"),
-                        "[Settings]\r\nMainFolder=/clips/a|/clips/b\r\nAvsFolder=/scripts\r\nExtenions=AVI|MPG\r\n"
-                        "Overwrite=1\r\nBuildScriptsIn=1\r\nScriptExtensions=avsi|avs\r\nSplash=1\r\nMode=1\r\nShow=1\r\n");
+        setSettings("[Settings]\r\nMainFolder=/clips/a|/clips/b\r\nAvsFolder=/scripts\r\nExtenions=AVI|MPG\r\n"
+                    "Overwrite=1\r\nBuildScriptsIn=1\r\nScriptExtensions=avsi|avs\r\nSplash=1\r\nMode=1\r\nShow=1\r\n"
+                    "Template=/nowhere/Mine.avt\r\n");
         const QByteArray before = settings();
         auto w = load();
         QCOMPARE(m_folder->logRecords().size(), 1); // only the update check
+        QCOMPARE(settings(), before);               // loading stores nothing
+
         frmSettings *s = w->settingsWindow();
-        QCOMPARE(items(s->lstScanFolders), (QStringList {"/clips/a", "/clips/b"}));
-        QCOMPARE(w->MainFolder, QStringLiteral("/clips/a|/clips/b"));
         QCOMPARE(s->scanFolders(), (QStringList {"/clips/a", "/clips/b"}));
-        QCOMPARE(s->lblFolder[1]->text(), QStringLiteral("/scripts"));
-        QCOMPARE(s->overwritePolicy(), 1);
-        QCOMPARE(s->buildScriptsIn(), 1);
-        QVERIFY(s->cmdOpen[1]->isEnabled());
-        QVERIFY(s->chkSplash->isChecked());
+        QCOMPARE(w->MainFolder, u"/clips/a|/clips/b"_s);
+        QCOMPARE(w->scriptFolder(), u"/scripts"_s);
+        QCOMPARE(s->scriptFolderLabel(), u"/scripts"_s);
+        QCOMPARE(w->clipExtensions(), u"AVI|MPG"_s);
         QCOMPARE(s->cboExt->count(), 2);
-        QCOMPARE(s->scriptExtension(), QStringLiteral("avsi"));
-        QVERIFY(w->optMode[1]->isChecked());
-        QVERIFY(w->chkCheckedonly->isChecked());
-        QCOMPARE(w->clipExtensions(), QStringLiteral("AVI|MPG"));
-        QCOMPARE(w->scriptFolder(), QStringLiteral("/scripts"));
-        // Loading stores nothing.
-        QCOMPARE(settings(), before);
+        QCOMPARE(s->scriptExtension(), u"avsi"_s);
+        QVERIFY(s->optOverwrite[1]->isChecked() && s->optBuildScripts[1]->isChecked() && s->cmdOpen[1]->isEnabled());
+        QVERIFY(s->chkSplash->isChecked() && w->optMode[1]->isChecked() && w->chkCheckedonly->isChecked());
+        // A stored template that is gone: the default text, under the stored name.
+        QCOMPARE(w->txtScript->toPlainText(), u"# default\nBlur(1.0)\n"_s);
+        QCOMPARE(w->panels[2]->text(), u"Mine.avt"_s);
     }
 
-    void choosingAModeStoresItAtOnce()
+    // Every choice is stored the moment it is made.
+    void choicesAreStoredAtOnce_data()
     {
-        m_folder->write(QStringLiteral("Settings.ini"), "[Settings]\r\nMode=0\r\n");
-        auto w = load();
-        QVERIFY(w->optMode[0]->isChecked());
-        w->optMode[1]->click();
-        QCOMPARE(w->mode(), 1);
-        QCOMPARE(settings(), QByteArray("[Settings]\r\nMode=1\r\n"));
-        w->optMode[0]->click();
-        QCOMPARE(settings(), QByteArray("[Settings]\r\nMode=0\r\n"));
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("mode: one for all") << "optMode_1" << "Mode" << "0" << "1";
+        QTest::newRow("mode: all for one") << "optMode_0" << "Mode" << "1" << "0";
+        QTest::newRow("filter on") << "chkCheckedonly" << "Show" << "0" << "1";
+        QTest::newRow("filter off") << "chkCheckedonly" << "Show" << "1" << "0";
+        QTest::newRow("overwrite: ask") << "optOverwrite_1" << "Overwrite" << "0" << "1";
+        QTest::newRow("overwrite: always") << "optOverwrite_0" << "Overwrite" << "1" << "0";
+        QTest::newRow("build in the script folder") << "optBuildScripts_1" << "BuildScriptsIn" << "0" << "1";
+        QTest::newRow("build in the clip folder") << "optBuildScripts_0" << "BuildScriptsIn" << "1" << "0";
+        QTest::newRow("splash off") << "chkSplash" << "Splash" << "0" << "1";
+        QTest::newRow("splash on") << "chkSplash" << "Splash" << "1" << "0";
     }
-
-    void staleTemplateFallsBackToTheDefault()
+    void choicesAreStoredAtOnce()
     {
-        m_folder->write(QStringLiteral("Settings.ini"), "[Settings]\r\nTemplate=/nowhere/Mine.avt\r\n");
+        QFETCH(QString, control);
+        QFETCH(QString, key);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        const auto file = [&](const QString &value) {
+            return ("[Settings]\r\n" + key + "=" + value + "\r\nScriptExtensions=avs\r\n").toLatin1();
+        };
+        setSettings(file(before));
         auto w = load();
-        QCOMPARE(w->txtScript->toPlainText(), QStringLiteral("# default\nBlur(1.0)\n"));
-        QCOMPARE(w->panels[2]->text(), QStringLiteral("Mine.avt"));
-    }
-
-    void addAndSetFolders()
-    {
-        auto w = load();
-        w->AddFolder(QStringLiteral("/v/a"));
-        QCOMPARE(w->MainFolder, QStringLiteral("/v/a"));
-        w->AddFolder(QStringLiteral("/v/a"));
-        QCOMPARE(w->MainFolder, QStringLiteral("/v/a|/v/a"));
-        QCOMPARE(items(w->settingsWindow()->lstScanFolders), (QStringList {"/v/a", "/v/a"}));
-        QVERIFY(settings().contains("MainFolder=/v/a|/v/a\r\n"));
-        w->AvsFolder(QStringLiteral("/out"));
-        QCOMPARE(w->scriptFolder(), QStringLiteral("/out"));
-        QCOMPARE(w->settingsWindow()->lblFolder[1]->text(), QStringLiteral("/out"));
-        QVERIFY(settings().contains("AvsFolder=/out\r\n"));
+        auto *button = w->findChild<QAbstractButton *>(control);
+        QVERIFY(button);
+        button->click();
+        QCOMPARE(settings(), file(after));
+        // The script folder can be set exactly while it is to be used.
+        const frmSettings *s = w->settingsWindow();
+        const bool scriptFolder = key == u"BuildScriptsIn" && after == u"1";
+        QCOMPARE(s->cmdOpen[1]->isEnabled(), scriptFolder);
+        QCOMPARE(s->lblFolder[1]->isEnabled(), scriptFolder);
     }
 
     void aFailedStoreIsLoggedAndTheValueKept()
     {
         auto w = load();
         m_folder->clearLogs();
-        w->IniPath = m_folder->file(QStringLiteral("missing/Settings.ini"));
-        w->AddFolder(QStringLiteral("/v/a"));
-        QCOMPARE(w->MainFolder, QStringLiteral("/v/a"));
-        QCOMPARE(w->settingsWindow()->lstScanFolders->count(), 1);
-        QCOMPARE(m_folder->logRecords().size(), 1);
-        QCOMPARE(m_folder->logRecords()[0].first, QStringLiteral("AddFolder"));
+        w->IniPath = m_folder->file(u"missing/Settings.ini"_s);
+        w->AddFolder(u"/v/a"_s);
+        QCOMPARE(w->MainFolder, u"/v/a"_s);
+        QCOMPARE(w->settingsWindow()->scanFolders(), QStringList {"/v/a"});
+        const Records records = m_folder->logRecords();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0].first, u"AddFolder"_s);
     }
 
-    void filtersFileBuildsBothLists()
+    void filtersFileFeedsBothLists()
     {
-        m_folder->write(QStringLiteral("Filters.txt"), "\r\nBlur\r\nx\r\n\r\nCrop\r\n");
+        // Blank lines and one-character names are not offered, but count as names.
+        m_folder->write(u"Filters.txt"_s, "\r\nBlur\r\nx\r\n\r\nCrop\r\n");
         auto w = load();
         QCOMPARE(items(w->lstIntelli), (QStringList {"Blur", "Crop"}));
         QCOMPARE(w->FilterNames, (QStringList {"BLUR", "X", "", "CROP"}));
 
-        // Blanks trimmed, "|" splits, case-insensitive order in the list.
-        m_folder->write(QStringLiteral("Filters.txt"), "  crop  \nBlur|Sharpen\nAddBorders\n");
-        auto v = load();
-        QCOMPARE(items(v->lstIntelli), (QStringList {"AddBorders", "Blur|Sharpen", "crop"}));
-        QCOMPARE(v->FilterNames, (QStringList {"CROP", "BLUR", "SHARPEN", "ADDBORDERS"}));
-    }
+        // Blanks trimmed, "|" splits names, the list sorted without regard to case.
+        m_folder->write(u"Filters.txt"_s, "  crop  \nBlur|Sharpen\nAddBorders\n");
+        w = load();
+        QCOMPARE(items(w->lstIntelli), (QStringList {"AddBorders", "Blur|Sharpen", "crop"}));
+        QCOMPARE(w->FilterNames, (QStringList {"CROP", "BLUR", "SHARPEN", "ADDBORDERS"}));
 
-    void missingFiltersFileIsLogged()
-    {
-        m_folder->remove(QStringLiteral("Filters.txt"));
-        m_folder->write(QStringLiteral("Settings.ini"), "[Settings]\r\nOverwrite=0\r\nBuildScriptsIn=0\r\nSplash=0\r\nMode=1\r\nShow=0\r\nScriptExtensions=avs\r\n");
-        auto w = load();
+        // No file: logged, and the start-up goes on.
+        m_folder->remove(u"Filters.txt"_s);
+        m_folder->clearLogs();
+        w = load();
         QCOMPARE(w->lstIntelli->count(), 0);
         QVERIFY(w->FilterNames.isEmpty());
-        const Records records = m_folder->logRecords();
-        QCOMPARE(records.size(), 2); // Filters.txt and the update check
-        QCOMPARE(records[0], std::pair(QStringLiteral("Form_Load"), 53));
+        QVERIFY(m_folder->logRecords().contains(std::pair(u"Form_Load"_s, 53)));
         QVERIFY(w->isVisible());
     }
 
     void loadsOnlyOnce()
     {
         auto w = load();
+        const frmSettings *first = w->settingsWindow();
+        const QLabel *panel = w->panels[1];
         m_folder->clearLogs();
         w->Form_Load();
         QCOMPARE(m_folder->logRecords().size(), 0);
-        QCOMPARE(w->settingsWindow()->lstScanFolders->count(), 0);
+        QCOMPARE(w->settingsWindow(), first);
+        QCOMPARE(w->panels[1], panel);
     }
 
-    void settingsWindowRemovesAndStores()
+    void settingsWindowRemovesScanFolders()
     {
-        m_folder->write(QStringLiteral("Settings.ini"), "[Settings]\r\nMainFolder=/a|/b|/c\r\n");
+        setSettings("[Settings]\r\nMainFolder=/a|/b|/c\r\n");
         auto w = load();
         frmSettings *s = w->settingsWindow();
-        QVERIFY(!s->cmdRemove->isEnabled());
-        s->lstScanFolders->setCurrentRow(1);
-        s->lstScanFolders_Click();
-        QVERIFY(s->cmdRemove->isEnabled());
-        s->cmdRemove->click();
-        QCOMPARE(items(s->lstScanFolders), (QStringList {"/a", "/c"}));
-        QCOMPARE(w->MainFolder, QStringLiteral("/a|/c"));
-        QVERIFY(settings().contains("MainFolder=/a|/c\r\n"));
-        QVERIFY(!s->cmdRemove->isEnabled());
-
-        s->lstScanFolders->setCurrentRow(0);
-        s->lstScanFolders_Click();
-        s->cmdRemove->click();
-        s->lstScanFolders->setCurrentRow(0);
-        s->lstScanFolders_Click();
-        s->cmdRemove->click();
-        QCOMPARE(s->lstScanFolders->count(), 0);
-        QVERIFY(settings().contains("MainFolder=\r\n"));
+        const auto removeRow = [s](int row) {
+            QVERIFY(!s->cmdRemove->isEnabled());
+            s->lstScanFolders->setCurrentRow(row);
+            s->lstScanFolders_Click();
+            QVERIFY(s->cmdRemove->isEnabled());
+            s->cmdRemove->click();
+        };
+        removeRow(1);
+        QCOMPARE(s->scanFolders(), (QStringList {"/a", "/c"}));
+        QCOMPARE(w->MainFolder, u"/a|/c"_s);
+        QCOMPARE(settings(), QByteArray("[Settings]\r\nMainFolder=/a|/c\r\n"));
+        removeRow(0);
+        removeRow(0);
         QCOMPARE(w->MainFolder, QString());
-    }
-
-    void settingsWindowOptionsStoreAndToggle()
-    {
-        m_folder->write(QStringLiteral("Settings.ini"), "[Settings]\r\nScriptExtensions=avs|avsi\r\n");
-        auto w = load();
-        frmSettings *s = w->settingsWindow();
-        s->optBuildScripts[1]->click();
-        QVERIFY(s->cmdOpen[1]->isEnabled() && s->lblFolder[1]->isEnabled());
-        QVERIFY(settings().contains("BuildScriptsIn=1\r\n"));
-        s->optBuildScripts[0]->click();
-        QVERIFY(!s->cmdOpen[1]->isEnabled() && !s->lblFolder[1]->isEnabled());
-        QVERIFY(settings().contains("BuildScriptsIn=0\r\n"));
-        s->optOverwrite[1]->click();
-        QVERIFY(settings().contains("Overwrite=1\r\n"));
-        s->chkSplash->click();
-        QVERIFY(settings().contains("Splash=1\r\n"));
-        s->chkSplash->click();
-        QVERIFY(settings().contains("Splash=0\r\n"));
-        // The extension is never stored.
-        const QByteArray before = settings();
-        s->cboExt->setCurrentIndex(1);
-        QCOMPARE(s->scriptExtension(), QStringLiteral("avsi"));
-        QCOMPARE(settings(), before);
+        QCOMPARE(settings(), QByteArray("[Settings]\r\nMainFolder=\r\n"));
     }
 
     void settingsWindowHidesAndKeepsItsState()
     {
-        m_folder->write(QStringLiteral("Settings.ini"), "[Settings]\r\nMainFolder=/a\r\nScriptExtensions=avs|avsi\r\n");
+        setSettings("[Settings]\r\nMainFolder=/a\r\nScriptExtensions=avs|avsi\r\n");
         auto w = load();
+        const QByteArray before = settings();
         QPointer<frmSettings> s = w->settingsWindow();
         // The menu entry and the button both show it; "&Close" and the close
         // box both only hide it.
@@ -266,139 +281,286 @@ private slots:
         QTimer::singleShot(0, s, [s] { s->close(); });
         w->cmdSettings->click();
         QVERIFY(s && s->isHidden());
-        QCOMPARE(s->scriptExtension(), QStringLiteral("avsi"));
-        QCOMPARE(s->scanFolders(), QStringList {"/a"});
         QCOMPARE(w->settingsWindow(), s.data());
+        QCOMPARE(settings(), before); // the extension is never stored
     }
 
-    void chooserHandsTheFolderOn()
+    void folderChooser()
     {
         QTemporaryDir tree;
-        QDir(tree.path()).mkpath(QStringLiteral("scripts/sub"));
-        const QString scripts = QDir::toNativeSeparators(tree.filePath(QStringLiteral("scripts")));
+        QVERIFY(QDir(tree.path()).mkpath(u"scripts/sub"_s));
+        const QString scripts = QDir::toNativeSeparators(tree.filePath(u"scripts"_s));
+        const QString current = QDir::toNativeSeparators(QDir::currentPath());
         auto w = load();
-        const QString oldCurrent = QDir::currentPath();
-        QDir::setCurrent(tree.path());
+        const auto chooser = [&w](int caller, const QString &labelFolder) {
+            auto d = std::make_unique<Dialog>(*w);
+            d->setCaller(caller);
+            d->setLabelFolder(labelFolder);
+            d->Form_Load();
+            return d;
+        };
+        // The script folder opens at the label's folder; OK takes it.
+        auto d = chooser(1, scripts);
+        QCOMPARE(d->openFolder(), scripts);
+        d->OKButton->click();
+        QCOMPARE(w->scriptFolder(), scripts);
+        QCOMPARE(w->settingsWindow()->scriptFolderLabel(), scripts);
+        // A scan folder: OK adds the folder opened last; Cancel changes nothing.
+        d = chooser(0, scripts);
+        QVERIFY(d->setOpenFolder(scripts + u"/sub"_s));
+        d->OKButton->click();
+        chooser(0, scripts)->CancelButton->click();
+        chooser(1, current)->CancelButton->click();
+        QCOMPARE(w->MainFolder, scripts + u"/sub"_s);
+        QCOMPARE(w->settingsWindow()->scanFolders(), QStringList {scripts + u"/sub"_s});
+        QCOMPARE(settings(),
+                 ("[Settings]\r\nMainFolder=" + scripts + "/sub\r\nAvsFolder=" + scripts + "\r\n").toLocal8Bit());
 
-        // Caller 1 opens at the label's folder; OK without moving sets it.
-        {
-            Dialog chooser(*w);
-            chooser.setCaller(1);
-            chooser.setLabelFolder(scripts);
-            chooser.Form_Load();
-            QCOMPARE(chooser.windowTitle(), QStringLiteral("Set your .avs folder"));
-            QCOMPARE(chooser.openFolder(), scripts);
-            QVERIFY(chooser.lblNote->isHidden());
-            chooser.OKButton->click();
-            QCOMPARE(w->scriptFolder(), scripts);
-            QVERIFY(settings().contains(("AvsFolder=" + scripts + "\r\n").toLocal8Bit()));
-        }
-        // Caller 0 adds the open folder, even twice; opening a subfolder first.
-        for (int i = 0; i < 2; ++i) {
-            Dialog chooser(*w);
-            chooser.setCaller(0);
-            chooser.Form_Load();
-            QCOMPARE(chooser.windowTitle(), QStringLiteral("Add a scan folder"));
-            QVERIFY(chooser.setOpenFolder(scripts + QStringLiteral("/sub")));
-            chooser.OKButton->click();
-        }
-        QCOMPARE(w->MainFolder, scripts + "/sub|" + scripts + "/sub");
-        // Cancel, for both callers, changes nothing.
-        const QByteArray before = settings();
-        for (int caller : {0, 1}) {
-            Dialog chooser(*w);
-            chooser.setCaller(caller);
-            chooser.setLabelFolder(scripts);
-            chooser.Form_Load();
-            chooser.CancelButton->click();
-        }
-        QCOMPARE(settings(), before);
-        QCOMPARE(w->settingsWindow()->lstScanFolders->count(), 2);
-        QDir::setCurrent(oldCurrent);
+        // A label folder that is gone: a note naming it, and the current
+        // folder instead; a folder that cannot be opened leaves the lists be.
+        d = chooser(1, u"/no/such/folder"_s);
+        QVERIFY(!d->lblNote->isHidden() && d->lblNote->text().contains(u"/no/such/folder"_s));
+        QCOMPARE(d->openFolder(), current);
+        QVERIFY(d->Dir1->count() > 0);
+        QVERIFY(!d->setOpenFolder(u"/no/such/folder"_s));
+        QCOMPARE(d->openFolder(), current);
     }
 
-    void chooserCopesWithAMissingStartFolder()
-    {
-        auto w = load();
-        Dialog chooser(*w);
-        chooser.setCaller(1);
-        chooser.setLabelFolder(QStringLiteral("/no/such/folder"));
-        chooser.Form_Load();
-        QVERIFY(!chooser.lblNote->isHidden());
-        QVERIFY(chooser.lblNote->text().contains(QStringLiteral("/no/such/folder")));
-        QCOMPARE(chooser.openFolder(), QDir::toNativeSeparators(QDir::currentPath()));
-        QVERIFY(chooser.Dir1->count() > 0);
-        QVERIFY(!chooser.setOpenFolder(QStringLiteral("/no/such/folder")));
-        QCOMPARE(chooser.openFolder(), QDir::toNativeSeparators(QDir::currentPath()));
-    }
-
-    void updateCheckAtStart()
+    void aNewerVersionIsOfferedAtStart()
     {
         // Registered for this test only, as an installer would.
         QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH)).ok());
         TestHttpServer site;
-        const QString page = site.url(QStringLiteral("/freeware/tovrane"));
-        auto start = [&] {
-            m_dialogs = ScriptedDialogs();
-            m_folder->clearLogs();
-            frmTovrane w(m_folder->info(), m_dialogs, {site.url(QStringLiteral("/freeware/tovrane/downloads")), page});
-            w.Form_Load();
-            QVERIFY(w.isVisible());
-        };
-
         site.answer(200, "text/plain", "102\r\n");
+        const QString page = site.url(u"/freeware/tovrane"_s);
         m_dialogs.answers = {Dialogs::Yes};
-        start();
-        QCOMPARE(site.requestLines.last(), QByteArray("GET /freeware/tovrane/downloads/version.txt HTTP/1.1"));
-        QCOMPARE(m_dialogs.questions.size(), 1);
-        QCOMPARE(m_dialogs.questions[0].text,
-                 QStringLiteral("There is a newer version of the Tovrane available!\r\nWould you like to visit the website to get the update?"));
-        QCOMPARE(m_dialogs.questions[0].icon, Dialogs::Icon::Information);
-        QCOMPARE(m_dialogs.openedUrls, QStringList {page});
-
-        site.answer(200, "text/plain", "101");
-        start();
-        QVERIFY(m_dialogs.questions.isEmpty());
-        QVERIFY(m_dialogs.openedUrls.isEmpty());
-
-        // A page that is no number is one record under the load handler.
-        site.answer(404, "text/html", "<html><body><h1>Not Found</h1></body></html>");
-        start();
-        QVERIFY(m_dialogs.questions.isEmpty());
-        const Records records = m_folder->logRecords();
-        QVERIFY(!records.isEmpty());
-        QCOMPARE(records.last(), std::pair(QStringLiteral("Form_Load"), 13));
-
+        frmTovrane w(m_folder->info(), m_dialogs, {site.url(u"/freeware/tovrane/downloads"_s), page});
+        w.Form_Load();
         QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH), true).ok());
+
+        QCOMPARE(m_dialogs.questions.size(), 1);
+        QCOMPARE(m_dialogs.openedUrls, QStringList {page});
+        QCOMPARE(m_folder->logRecords().size(), 6); // the missing settings only
+        QVERIFY(w.isVisible());
     }
 
-    void menusForwardToTheirCommands()
+    void menusAndButtonsReachTheirCommands()
     {
         auto w = load();
-        // About opens modally; the menu entry and the button both reach it.
         int aboutShown = 0;
-        auto closeAbout = [&] {
-            QTimer::singleShot(0, w.get(), [&] {
-                if (QWidget *about = QApplication::activeModalWidget()) {
-                    ++aboutShown;
-                    QCOMPARE(about->windowTitle(), QStringLiteral("Tovrane v1.0.1"));
-                    about->close();
-                }
-            });
-        };
-        closeAbout();
+        QTimer closer; // About is modal: close whatever opens
+        connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                aboutShown += modal->inherits("frmAbout");
+                modal->close();
+            }
+        });
+        closer.start(0);
         w->mAbout->trigger();
-        closeAbout();
         w->cmdAbout->click();
+        closer.stop();
         QCOMPARE(aboutShown, 2);
 
-        m_dialogs.fileNames = {QString()};
         w->mFileLoad->trigger();
         QCOMPARE(m_dialogs.fileDialogs.size(), 1);
-        QCOMPARE(m_dialogs.fileDialogs[0].title, QStringLiteral("Load Template"));
-
+        QVERIFY(!m_dialogs.fileDialogs[0].save);
         w->mFileClose->trigger();
         QVERIFY(!w->isVisible());
+    }
+
+    void scanListsClipsAndEnablesTheCommands()
+    {
+        touch({"a.avi", "b.MPG", "b.avs", "notes.txt", "sub/c.avi"});
+        auto w = loadOnClips();
+        QVERIFY(!w->cmdBuild->isEnabled());
+        w->mRunScan->trigger();
+        QCOMPARE(column(*w, &ClipRow::file), (QStringList {"a.avi", "b.MPG", "c.avi"}));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"-", "Y", "-"}));
+        QVERIFY(w->cmdBuild->isEnabled() && w->mRunBuild->isEnabled() && w->cmdRemove->isEnabled());
+        QVERIFY(w->cmdSelect[0]->isEnabled() && w->cmdSelect[1]->isEnabled());
+        QCOMPARE(w->panels[1]->text(), u"3 files found"_s);
+
+        w->cmdSelect[1]->click();
+        QCOMPARE(checkedCount(*w), 3);
+        w->cmdSelect[0]->click();
+        QCOMPARE(checkedCount(*w), 0);
+
+        // The filter applies from the next scan on.
+        w->chkCheckedonly->click();
+        QCOMPARE(w->clipModel()->rowCount(), 3);
+        w->cmdScan->click();
+        QCOMPARE(column(*w, &ClipRow::file), (QStringList {"a.avi", "c.avi"}));
+
+        // Nothing to scan: the commands are off again.
+        w->settingsWindow()->lstScanFolders->clear();
+        w->cmdScan->click();
+        QCOMPARE(w->clipModel()->rowCount(), 0);
+        QVERIFY(!w->cmdBuild->isEnabled() && !w->mRunBuild->isEnabled() && !w->cmdSelect[1]->isEnabled());
+        QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
+        QVERIFY(m_folder->logRecords().isEmpty());
+
+        // Counts beyond 16 bits; without a template name the last one stays.
+        w->UpdateStatusBar(200000, u"/t/My.avt"_s);
+        w->UpdateStatusBar(200001, QString());
+        QCOMPARE(w->panels[1]->text(), u"200001 files found"_s);
+        QCOMPARE(w->panels[2]->text(), u"My.avt"_s);
+    }
+
+    void removalAsksThenDeletesInCheckedFolders()
+    {
+        touch({"readme.txt", "x/a.avi", "x/a.avs", "x/stray.avs", "x/keep.avsi", "y/c.avi", "y/c.avs"});
+        auto w = loadOnClips();
+        w->cmdScan->click();
+        QCOMPARE(column(*w, &ClipRow::file), (QStringList {"a.avi", "c.avi"}));
+        w->clipModel()->setChecked(0, true);
+
+        // No: nothing changes, no "All done!".
+        m_dialogs.answers = {Dialogs::No};
+        w->cmdRemove->click();
+        QCOMPARE(m_dialogs.questions.size(), 1);
+        QCOMPARE(m_dialogs.questions[0].text,
+                 u"This will remove all existing scripts with the extension .avs from the checked directories. "
+                 u"Continue?"_s);
+        QVERIFY(m_dialogs.messages.isEmpty());
+        QVERIFY(QFile::exists(clipDir(u"x/a.avs"_s)));
+
+        // Yes: every script in a checked clip's folder goes; other folders keep theirs.
+        w->cmdRemove->click();
+        QCOMPARE(m_dialogs.messages, QStringList {"All done!"});
+        QVERIFY(!QFile::exists(clipDir(u"x/a.avs"_s)) && !QFile::exists(clipDir(u"x/stray.avs"_s)));
+        QVERIFY(QFile::exists(clipDir(u"y/c.avs"_s)));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"-", "Y"}));
+
+        // The extension chosen in the settings window, lower-cased; nothing
+        // checked, nothing removed.
+        w->settingsWindow()->cboExt->setCurrentIndex(1);
+        w->cmdSelect[0]->click();
+        w->cmdRemove->click();
+        QVERIFY(m_dialogs.questions.last().text.contains(u" .avsi from"_s));
+        QVERIFY(QFile::exists(clipDir(u"x/keep.avsi"_s)));
+    }
+
+    // The build itself is the build's own test; here, that the window hands
+    // it the editor's text and the settings of both windows.
+    void buildModesWriteTheirFiles()
+    {
+        touch({"a.avi", "b.mpg"});
+        auto w = loadOnClips();
+        w->txtScript->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# %clip%"_s);
+        w->cmdScan->click();
+        w->cmdSelect[1]->click();
+        const auto script = [this](const char *clip) {
+            return "Src(\"" + clipDir().toLocal8Bit() + "/" + clip + "\")\r\n# %clip%";
+        };
+
+        // One for all, "Always": a script beside each clip, marked "Y".
+        w->cmdBuild->click();
+        QCOMPARE(m_dialogs.messages, QStringList {"All done!"});
+        QCOMPARE(contents(clipDir(u"a.avs"_s)), script("a.avi"));
+        QCOMPARE(contents(clipDir(u"b.avs"_s)), script("b.mpg"));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"Y", "Y"}));
+
+        // "Ask": the question names the script; No keeps it.
+        w->settingsWindow()->optOverwrite[1]->click();
+        touch(u"a.avs"_s, "kept");
+        m_dialogs.answers = {Dialogs::No, Dialogs::Yes};
+        w->mRunBuild->trigger();
+        QCOMPARE(m_dialogs.questions.size(), 2);
+        QCOMPARE(m_dialogs.questions[0].text, "The AVS script " + clipDir(u"a.avs"_s) + " already exists. Overwrite?");
+        QCOMPARE(contents(clipDir(u"a.avs"_s)), QByteArray("kept"));
+
+        // All for one: one batch file in the script folder.
+        w->optMode[0]->click();
+        w->cmdBuild->click();
+        QCOMPARE(contents(clipDir(u"out/batch_file_0.avs"_s)), script("a.avi") + script("b.mpg"));
+        QCOMPARE(m_dialogs.messages.size(), 3);
+        QVERIFY(m_folder->logRecords().isEmpty());
+    }
+
+    void templatesLoadAndSave()
+    {
+        auto w = loadOnClips();
+        const QString mine = m_folder->file(u"Templates/Mine.avt"_s);
+        const QString text = u"Blur(1)\nCrop(%EXT%) # é"_s;
+
+        // Save writes the typed name exactly, with CR LF, and stores no key.
+        w->txtScript->setPlainText(text);
+        m_dialogs.fileNames = {mine};
+        w->mFileSave->trigger();
+        QCOMPARE(m_dialogs.fileDialogs[0].folder, m_folder->file(u"Templates"_s));
+        QCOMPARE(m_dialogs.fileDialogs[0].filter, u"Tovrane Template (*.avt)|*.avt"_s);
+        QCOMPARE(m_folder->read(u"Templates/Mine.avt"_s), u"Blur(1)\r\nCrop(%EXT%) # é"_s.toLocal8Bit());
+        QCOMPARE(w->panels[2]->text(), u"Mine.avt"_s);
+        QVERIFY(!settings().contains("Template="));
+
+        // Load cancelled: nothing loaded.
+        w->txtScript->setPlainText(u"changed"_s);
+        w->cmdLoad->click();
+        QCOMPARE(w->txtScript->toPlainText(), u"changed"_s);
+
+        // Load gives the saved text back, stores its name, and leaves nothing to save.
+        m_dialogs.fileNames = {mine};
+        w->cmdLoad->click();
+        QCOMPARE(w->txtScript->toPlainText(), text);
+        QVERIFY(settings().contains(("Template=" + mine + "\r\n").toLocal8Bit()));
+        QVERIFY(!w->cmdColour->isEnabled() && !w->cmdSave->isEnabled() && !w->mFileSave->isEnabled());
+
+        // A typed name that does not exist loads the default, and is stored.
+        m_dialogs.fileNames = {m_folder->file(u"Templates/none.avt"_s)};
+        w->cmdLoad->click();
+        QCOMPARE(w->txtScript->toPlainText(), u"# default\nBlur(1.0)\n"_s);
+        QVERIFY(settings().contains("none.avt\r\n"));
+        QVERIFY(m_folder->logRecords().isEmpty());
+
+        // Typing enables the three commands again.
+        QTest::keyClick(w->txtScript, Qt::Key_X);
+        QVERIFY(w->cmdColour->isEnabled() && w->cmdSave->isEnabled() && w->mFileSave->isEnabled());
+    }
+
+    void colouringAndEnlarge()
+    {
+        auto w = loadOnClips();
+        w->txtScript->setPlainText(u"GaussianBLUR(%CLIP%)"_s);
+        w->cmdColour->click();
+        QTextCursor c(w->txtScript->document());
+        c.setPosition(9); // in BLUR, a name from Filters.txt
+        QCOMPARE(c.charFormat().foreground().color(), QColor(128, 64, 64));
+        c.setPosition(1);
+        QCOMPARE(c.charFormat().foreground().color(), w->palette().color(QPalette::ButtonText));
+        QVERIFY(!w->bUpdating);
+
+        // Enlarge moves the editor up over the groups, its list with it, and back.
+        const int top = w->txtScript->y(), height = w->txtScript->height();
+        w->cmdEnlarge->click();
+        const int enlarged = w->txtScript->height();
+        QVERIFY(w->enlarged() && w->txtScript->y() < top && enlarged > height);
+        QCOMPARE(w->lstIntelli->y(), w->txtScript->y());
+        w->cmdEnlarge->click();
+        QVERIFY(!w->enlarged() && w->txtScript->height() < enlarged);
+        QCOMPARE(w->txtScript->y(), top);
+        QCOMPARE(w->lstIntelli->y(), top);
+    }
+
+    // The keys themselves are the completion's own tests; here, that the
+    // window feeds it the editor's keys and closes the list when the editor
+    // loses the focus.
+    void completionInTheEditor()
+    {
+        auto w = loadOnClips();
+        w->show();
+        w->txtScript->clear();
+        w->txtScript->setFocus();
+        QTest::keyClicks(w->txtScript, u"co"_s);
+        QVERIFY(w->lstIntelli->isVisible());
+        QCOMPARE(w->lstIntelli->currentItem()->text(), u"ConvertToYV12"_s);
+        QTest::keyClick(w->txtScript, Qt::Key_Return);
+        QCOMPARE(w->txtScript->toPlainText(), u"ConvertToYV12"_s);
+        QTest::keyClick(w->txtScript, Qt::Key_Return);
+        QTest::keyClick(w->txtScript, Qt::Key_B);
+        QVERIFY(w->lstIntelli->isVisible());
+        w->cmdScan->setFocus();
+        QVERIFY(!w->lstIntelli->isVisible());
+        QCOMPARE(w->lstIntelli->currentRow(), -1);
     }
 };
 

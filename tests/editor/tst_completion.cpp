@@ -10,14 +10,17 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-QStringList entries(const QListWidget &list)
+QTestEventList typed(const char *text, std::initializer_list<Qt::Key> then = {})
 {
-    QStringList result;
-    for (int i = 0; i < list.count(); ++i)
-        result << list.item(i)->text();
-    return result;
+    QTestEventList events;
+    events.addKeyClicks(QString::fromLatin1(text));
+    for (const Qt::Key key : then)
+        events.addKeyClick(key);
+    return events;
 }
 
 } // namespace
@@ -32,12 +35,7 @@ class TestCompletion : public QObject
     std::unique_ptr<Completion> m_completion;
     int m_swallowed = 0;
 
-    void type(const QString &keys) { QTest::keyClicks(m_editor, keys); }
-    void press(Qt::Key key) { QTest::keyClick(m_editor, key); }
-    int caret() const { return m_editor->textCursor().position(); }
-    bool shown() const { return !m_list->isHidden(); }
-    QString selected() const { return m_list->currentItem() ? m_list->currentItem()->text() : QString(); }
-
+    QString shownEntry() const { return m_list->currentItem() ? m_list->currentItem()->text() : QString(); }
     void setText(const QString &text, int caret)
     {
         m_editor->setPlainText(text);
@@ -45,7 +43,6 @@ class TestCompletion : public QObject
         cursor.setPosition(caret);
         m_editor->setTextCursor(cursor);
     }
-
     QTextCharFormat formatAt(int pos) const
     {
         QTextCursor cursor(m_editor->document());
@@ -60,8 +57,8 @@ protected:
     {
         if (event->type() == QEvent::KeyPress) {
             const auto *key = static_cast<QKeyEvent *>(event);
-            const bool keypad = key->modifiers() & Qt::KeypadModifier;
-            if (m_completion->keyDown(virtualKeyCode(key->key(), keypad), shiftMask(key->modifiers()))) {
+            const int code = virtualKeyCode(key->key(), key->modifiers() & Qt::KeypadModifier);
+            if (code != 0 && m_completion->keyDown(code, shiftMask(key->modifiers()))) {
                 ++m_swallowed;
                 return true;
             }
@@ -76,9 +73,8 @@ private slots:
         auto *layout = new QVBoxLayout(m_window.get());
         layout->addWidget(m_editor = new QTextEdit);
         layout->addWidget(m_list = new QListWidget);
-        fillCompletionList(m_list,
-            { QStringLiteral("Crop"), QStringLiteral("ConvertToYV12"), QStringLiteral("Blur"),
-                QStringLiteral("colorYUV"), QStringLiteral("BlurMore") });
+        // Listed as Blur, BlurMore, colorYUV, ConvertToYV12, Crop.
+        fillCompletionList(m_list, { u"Crop"_s, u"ConvertToYV12"_s, u"Blur"_s, u"colorYUV"_s, u"BlurMore"_s });
         m_list->hide();
         m_completion = std::make_unique<Completion>(m_editor, m_list);
         m_swallowed = 0;
@@ -86,162 +82,140 @@ private slots:
         m_window->show();
         m_editor->setFocus();
     }
-
     void cleanup() { m_window.reset(); }
 
-    void separatorsAndListSearch()
+    void helpers()
     {
         QVERIFY(IsLastinString(QString(), 32, 9)); // both missing
-        const QList<std::pair<QString, int>> lastSeps { { QString(), 32 }, { QStringLiteral("Blur"), 32 },
-            { QStringLiteral("a b\tc"), 9 }, { QStringLiteral("a\tb c"), 32 }, { QStringLiteral("a\r\nb"), 10 },
-            { QStringLiteral("a\n\rb"), 13 } };
-        for (const auto &[text, code] : lastSeps)
+        QVERIFY(!IsLastinString(u"a b\tc"_s, 32, 9));
+        for (const auto &[text, code] :
+            { std::pair { QString(), 32 }, std::pair { u"Blur"_s, 32 }, std::pair { u"a b\tc"_s, 9 },
+                std::pair { u"a\tb c"_s, 32 }, std::pair { u"a\r\nb"_s, 10 }, std::pair { u"a\n\rb"_s, 13 } })
             QCOMPARE(GetLastSep(text), code);
 
-        const QStringList list { QStringLiteral("Blur"), QStringLiteral("colorYUV"), QStringLiteral("Crop") };
-        QCOMPARE(findStringPrefix(list, QStringLiteral("C")), 1); // first in list order, any case
-        QCOMPARE(findStringPrefix(list, QStringLiteral("crop")), 2);
-        QCOMPARE(findStringPrefix(list, QStringLiteral("lur")), -1);
+        const QStringList list { u"Blur"_s, u"colorYUV"_s, u"Crop"_s };
+        QCOMPARE(findStringPrefix(list, u"C"_s), 1); // the first in list order, any case
+        QCOMPARE(findStringPrefix(list, u"crop"_s), 2);
+        QCOMPARE(findStringPrefix(list, u"lur"_s), -1);
         QCOMPARE(findStringPrefix(list, QString()), -1);
+
+        // Sorted without regard to case; names equal but for case keep their order.
+        fillCompletionList(m_list, { u"xy"_s, u"Ab"_s, u"XY"_s, u"ab"_s });
+        QStringList entries;
+        for (int i = 0; i < m_list->count(); ++i)
+            entries << m_list->item(i)->text();
+        QCOMPARE(entries, (QStringList { "Ab", "ab", "xy", "XY" }));
     }
 
     void keyCodes()
     {
-        const QList<std::tuple<int, bool, int>> codes { { Qt::Key_Backspace, false, 8 }, { Qt::Key_Enter, false, 13 },
-            { Qt::Key_Escape, false, 27 }, { Qt::Key_Left, false, 37 }, { Qt::Key_Down, false, 40 },
-            { Qt::Key_0, false, 48 }, { Qt::Key_Z, false, 90 }, { Qt::Key_F1, false, 112 }, { Qt::Key_F24, false, 135 },
-            { Qt::Key_Semicolon, false, 186 }, { Qt::Key_Apostrophe, false, 222 }, { Qt::Key_ParenLeft, false, 57 },
-            { Qt::Key_5, true, 101 }, { Qt::Key_Slash, true, 111 }, { Qt::Key_Home, true, 36 },
-            { Qt::Key_Eacute, false, 0 } };
-        for (const auto &[key, keypad, code] : codes)
+        // One key per rule: letters, keypad digits, function keys, the keypad's
+        // cursor keys, shifted symbols, keys without a code.
+        for (const auto &[key, keypad, code] :
+            { std::tuple { Qt::Key_Z, false, 90 }, std::tuple { Qt::Key_5, true, 101 },
+                std::tuple { Qt::Key_F24, false, 135 }, std::tuple { Qt::Key_Home, true, 36 },
+                std::tuple { Qt::Key_Slash, true, 111 }, std::tuple { Qt::Key_Slash, false, 191 },
+                std::tuple { Qt::Key_ParenLeft, false, 57 }, std::tuple { Qt::Key_Eacute, false, 0 } })
             QVERIFY2(virtualKeyCode(key, keypad) == code, QByteArray::number(key, 16));
         QCOMPARE(shiftMask(Qt::ShiftModifier | Qt::AltModifier), 5);
         QCOMPARE(shiftMask(Qt::ControlModifier | Qt::KeypadModifier), 2);
     }
 
-    void listKeepsCaseInsensitiveOrder()
+    // Keys typed into the editor: the text and caret they leave, the word the
+    // completion worked on (taken before the key acts), the entry offered
+    // ("": the list is hidden), and how many keys the completion swallowed.
+    void keys_data()
     {
-        QCOMPARE(entries(*m_list), QString("Blur BlurMore colorYUV ConvertToYV12 Crop").split(u' '));
-        // Refilling replaces; names equal but for case keep their order.
-        fillCompletionList(m_list, { QStringLiteral("xy"), QStringLiteral("XY"), QStringLiteral("Ab") });
-        QCOMPARE(entries(*m_list), QString("Ab xy XY").split(u' '));
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QTestEventList>("keys");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<int>("resultCaret");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("offered");
+        QTest::addColumn<int>("swallowed");
+        const auto row = [](const char *tag, const QString &text, int caret, const QTestEventList &events,
+                             const QString &result, int resultCaret, const QString &word, const QString &offered,
+                             int swallowed) {
+            QTest::newRow(tag) << text << caret << events << result << resultCaret << word << offered << swallowed;
+        };
+        QTestEventList shifted = typed("cr");
+        shifted.addKeyClick('O', Qt::ShiftModifier);
+
+        row("the first match in list order", "", 0, typed("c"), "c", 1, "C", "colorYUV", 0);
+        row("a modified key leaves the list alone", "", 0, shifted, "crO", 3, "cR", "Crop", 0);
+        row("a separator ends the word", "", 0, typed("cr "), "cr ", 3, "cr ", "", 0);
+        row("Backspace searches the word before it", "", 0, typed("cro", { Qt::Key_Backspace }), "cr", 2, "cro", "Crop",
+            0);
+        row("Down stops at the last entry", "", 0, typed("c", { Qt::Key_Down, Qt::Key_Down, Qt::Key_Down }), "c", 1,
+            "c", "Crop", 3);
+        row("Up stops at the first entry", "", 0, typed("c", { Qt::Key_Up, Qt::Key_Up, Qt::Key_Up }), "c", 1, "c",
+            "Blur", 3);
+        row("Escape hides, and the editor gets it too", "", 0, typed("cro", { Qt::Key_Escape }), "cro", 3, "cro", "",
+            0);
+        row("Up with the list hidden moves the caret", "ab\ncd", 4, typed("", { Qt::Key_Up }), "ab\ncd", 1, "c", "", 0);
+        row("Enter takes the entry as the file spells it", "", 0, typed("x = cR", { Qt::Key_Return }), "x = Crop", 8,
+            "", "", 1);
+        row("Enter with the list hidden breaks the line", "", 0, typed("Blu", { Qt::Key_Escape, Qt::Key_Return }),
+            "Blu\n", 4, "Blu", "Blur", 0);
+        // The last separator before the caret is the tab, though a space
+        // follows later on the line.
+        row("the word starts behind the last separator before the caret", "x = a\tcr y\nmore", 8,
+            typed("o", { Qt::Key_Return }), "x = a\tCrop y\nmore", 10, "", "", 1);
+        row("a line break starts a word", "Crop()\nblur", 11, typed("m", { Qt::Key_Return }), "Crop()\nBlurMore", 15,
+            "", "", 1);
+    }
+    void keys()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QTestEventList, keys);
+        QFETCH(QString, offered);
+        setText(text, caret);
+        keys.simulate(m_editor);
+        QTEST(m_editor->toPlainText(), "result");
+        QTEST(m_editor->textCursor().position(), "resultCaret");
+        QTEST(m_completion->currentWord(), "word");
+        QCOMPARE(shownEntry(), offered);
+        QCOMPARE(m_list->isHidden(), offered.isEmpty());
+        QTEST(m_swallowed, "swallowed");
     }
 
-    void typingOffersTheFirstSortedMatch()
-    {
-        type(QStringLiteral("c"));
-        QCOMPARE(m_completion->currentWord(), QStringLiteral("C"));
-        QVERIFY(shown());
-        QCOMPARE(selected(), QStringLiteral("colorYUV")); // before ConvertToYV12 and Crop
-        type(QStringLiteral("r"));
-        QCOMPARE(selected(), QStringLiteral("Crop"));
-        QTest::keyClick(m_editor, 'O', Qt::ShiftModifier); // modifiers leave the list alone
-        QCOMPARE(selected(), QStringLiteral("Crop"));
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("crO"));
-        type(QStringLiteral(" ")); // a separator ends the word
-        QVERIFY(!shown());
-        QCOMPARE(m_list->currentRow(), -1);
-        QCOMPARE(m_swallowed, 0);
-    }
-
-    void upAndDownMoveInTheListOnlyWhileItShows()
-    {
-        type(QStringLiteral("c"));
-        for (int i = 0; i < 3; ++i)
-            press(Qt::Key_Down);
-        QCOMPARE(selected(), QStringLiteral("Crop")); // the last entry stays
-        for (int i = 0; i < 5; ++i)
-            press(Qt::Key_Up);
-        QCOMPARE(selected(), QStringLiteral("Blur")); // the first entry stays
-        QCOMPARE(m_swallowed, 8);
-        QCOMPARE(caret(), 1);
-
-        press(Qt::Key_Escape); // hides, and the editor gets the key too
-        QVERIFY(!shown());
-        QCOMPARE(m_list->currentRow(), -1);
-        setText(QStringLiteral("ab\ncd"), 4);
-        press(Qt::Key_Up);
-        QCOMPARE(caret(), 1);
-        QCOMPARE(m_swallowed, 8);
-    }
-
-    void enterAcceptsTheSelectedName()
+    void anAcceptedNameIsOneBoldUndoStep()
     {
         QTextCharFormat typed;
         typed.setForeground(EditorColors::Placeholder);
         m_editor->setCurrentCharFormat(typed);
-        type(QStringLiteral("x = cR"));
-        press(Qt::Key_Return);
-
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("x = Crop")); // file spelling, no line break
+        QTest::keyClicks(m_editor, u"x = cR"_s);
+        QTest::keyClick(m_editor, Qt::Key_Return);
+        QCOMPARE(m_editor->toPlainText(), u"x = Crop"_s);
         for (int pos = 4; pos < 8; ++pos) {
             QCOMPARE(formatAt(pos).foreground().color(), EditorColors::FilterName);
             QCOMPARE(formatAt(pos).fontWeight(), int(QFont::Bold));
         }
         QCOMPARE(formatAt(3).foreground().color(), EditorColors::Placeholder);
-        QCOMPARE(caret(), 8);
         QVERIFY(!m_editor->textCursor().hasSelection());
-        QVERIFY(!shown());
-        QCOMPARE(m_completion->currentWord(), QString());
 
-        type(QStringLiteral("("));
+        // What follows is plain text again.
+        QTest::keyClicks(m_editor, u"("_s);
         QCOMPARE(formatAt(8).foreground().color(), m_editor->palette().color(QPalette::Text));
         QCOMPARE(formatAt(8).fontWeight(), int(QFont::Normal));
         m_editor->undo(); // "("
         m_editor->undo(); // the whole replacement at once
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("x = cR"));
+        QCOMPARE(m_editor->toPlainText(), u"x = cR"_s);
     }
 
-    void enterWithTheListHiddenBreaksTheLine()
+    void onlyAShownEntryIsAccepted()
     {
-        type(QStringLiteral("Blu"));
-        press(Qt::Key_Escape);
-        press(Qt::Key_Return);
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("Blu\n"));
-        QCOMPARE(selected(), QStringLiteral("Blur")); // the word before the caret still matched
-        QVERIFY(shown());
-        QCOMPARE(m_swallowed, 0);
-
-        // A current row in a hidden list is never accepted.
-        m_completion->reset();
+        setText(u"Blu"_s, 3);
         m_list->setCurrentRow(0);
         QVERIFY(!m_completion->keyDown(VirtualKey::Enter, 0));
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("Blu\n"));
-    }
+        QCOMPARE(m_editor->toPlainText(), u"Blu"_s);
 
-    void theWordIsTakenFromTheTextBeforeTheCaret()
-    {
-        // The last separator before the caret is the tab, though a space
-        // follows later on the line.
-        setText(QStringLiteral("x = a\tcr y\nmore"), 8);
-        press(Qt::Key_O);
-        QCOMPARE(m_completion->currentWord(), QStringLiteral("crO"));
-        press(Qt::Key_Return);
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("x = a\tCrop y\nmore"));
-        QCOMPARE(caret(), 10);
-
-        setText(QStringLiteral("Crop()\nblur"), 11); // a line break starts a word too
-        type(QStringLiteral("m"));
-        press(Qt::Key_Return);
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("Crop()\nBlurMore"));
-    }
-
-    void otherKeysSearchTheWordAsItWasBeforeThem()
-    {
-        type(QStringLiteral("cro"));
-        press(Qt::Key_Backspace);
-        QCOMPARE(m_completion->currentWord(), QStringLiteral("cro")); // taken before the deletion
-        QCOMPARE(selected(), QStringLiteral("Crop"));
-        QCOMPARE(m_editor->toPlainText(), QStringLiteral("cr"));
-
-        QVERIFY(!m_completion->keyDown(112, 0)); // F1 appends "p"
-        QCOMPARE(m_completion->currentWord(), QStringLiteral("crp"));
-        QVERIFY(!shown());
-
-        type(QStringLiteral("o"));
-        QVERIFY(shown());
+        // Reset, as on leaving the editor, hides the list and drops the row.
+        QVERIFY(!m_list->isHidden());
         m_completion->reset();
-        QVERIFY(!shown());
+        QVERIFY(m_list->isHidden());
         QCOMPARE(m_list->currentRow(), -1);
     }
 };
