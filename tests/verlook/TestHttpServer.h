@@ -11,15 +11,17 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#include <memory>
-
 class TestHttpServer
 {
 public:
     TestHttpServer()
     {
+        answer(200, "text/plain", QByteArray());
         m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { acceptAll(); });
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+        });
     }
 
     bool isListening() const { return m_server.isListening(); }
@@ -27,9 +29,10 @@ public:
     void answer(int status, const QByteArray &contentType, const QByteArray &body)
     {
         m_silent = false;
-        m_status = status;
-        m_contentType = contentType;
-        m_body = body;
+        m_response = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
+        if (!contentType.isEmpty())
+            m_response += "Content-Type: " + contentType + "\r\n";
+        m_response += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
     }
     // Accept connections and read requests, but never answer.
     void silent() { m_silent = true; }
@@ -48,45 +51,28 @@ public:
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = probe.serverPort();
-        probe.close();
-        return port;
+        return probe.serverPort();
     }
 
 private:
-    void acceptAll()
+    void read(QTcpSocket *socket)
     {
-        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            auto buffer = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
-                buffer->append(socket->readAll());
-                if (!buffer->contains("\r\n\r\n") || socket->property("seen").toBool())
-                    return;
-                socket->setProperty("seen", true);
-                requestLines.append(buffer->left(buffer->indexOf("\r\n")));
-                if (!m_silent)
-                    respond(socket);
-            });
+        // The request may come in pieces; it is answered once its header is complete.
+        const QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+        socket->setProperty("request", request);
+        if (!request.contains("\r\n\r\n") || socket->property("seen").toBool())
+            return;
+        socket->setProperty("seen", true);
+        requestLines.append(request.left(request.indexOf("\r\n")));
+        if (!m_silent) {
+            socket->write(m_response);
+            socket->disconnectFromHost();
         }
-    }
-
-    void respond(QTcpSocket *socket)
-    {
-        const QByteArray reason = m_status == 200 ? "OK" : m_status == 404 ? "Not Found" : "Status";
-        QByteArray response = "HTTP/1.1 " + QByteArray::number(m_status) + ' ' + reason + "\r\n";
-        if (!m_contentType.isEmpty())
-            response += "Content-Type: " + m_contentType + "\r\n";
-        response += "Content-Length: " + QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n";
-        response += m_body;
-        socket->write(response);
-        socket->disconnectFromHost();
     }
 
     QTcpServer m_server;
     bool m_silent = false;
-    int m_status = 200;
-    QByteArray m_contentType = "text/plain";
-    QByteArray m_body;
+    QByteArray m_response;
 };
 
 // Every update-check test keeps its component registry in its own folder and
