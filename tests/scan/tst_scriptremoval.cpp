@@ -73,6 +73,7 @@ private slots:
     void failuresAreCountedNotThrown()
     {
         QCOMPARE(removeScripts(path("missing"), "avs"), 0);
+        // An empty folder is no folder, not the current one.
         QCOMPARE(removeScripts(QString(), "avs"), 0);
 
         make({ "locked/a.avs" });
