@@ -5,12 +5,14 @@
 #include "Dialogs.h"
 #include "ErrorTrap.h"
 #include "ScanWalk.h"
+#include "ScriptBuild.h"
 #include "ScriptRemoval.h"
 #include "frmSettings.h"
 #include "mGlobal.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QSet>
 
 void frmTovrane::cmdScan_Click()
@@ -52,6 +54,8 @@ void frmTovrane::cmdRemove_Click()
         return;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    BuildOptions beside; // the clip's own script, as the per-clip build names it
+    beside.scriptExtension = extension;
     const QList<ClipRow> rows = m_clips->rows();
     QSet<QString> cleared; // a folder is emptied of scripts once, however many clips it holds
     for (int row = 0; row < rows.size(); ++row) {
@@ -65,7 +69,10 @@ void frmTovrane::cmdRemove_Click()
         } catch (...) {
         }
         try {
-            m_clips->setAvs(row, QStringLiteral("-"));
+            // A script that could not be deleted (no rights to its folder)
+            // still stands beside the clip, and the list must not say otherwise.
+            if (!QFileInfo::exists(scriptPathFor(rows[row], beside)))
+                m_clips->setAvs(row, QStringLiteral("-"));
         } catch (...) {
         }
     }

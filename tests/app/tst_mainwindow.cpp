@@ -7,6 +7,7 @@
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
 #include "TestHttpServer.h"
+#include "Unprivileged.h"
 #include "frmSettings.h"
 #include "frmTovrane.h"
 
@@ -438,6 +439,34 @@ private slots:
         w->cmdRemove->click();
         QVERIFY(m_dialogs.questions.last().text.contains(u" .avsi from"_s));
         QVERIFY(QFile::exists(clipDir(u"x/keep.avsi"_s)));
+    }
+
+    // A script that cannot be deleted (its folder is locked) keeps its row's
+    // mark: the list must not claim a script is gone while it is still there.
+    void removalKeepsTheMarkOfAScriptItCannotDelete()
+    {
+        touch({"c.avi", "c.avs", "locked/a.avi", "locked/a.avs"});
+        const auto all = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+            | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+            | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        const auto noWrite = all & ~(QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther);
+        QVERIFY(QFile::setPermissions(clipDir(), all));
+        QVERIFY(QFile::setPermissions(clipDir(u"locked"_s), noWrite));
+        auto w = loadOnClips();
+        w->cmdScan->click();
+        QCOMPARE(column(*w, &ClipRow::file), (QStringList {"c.avi", "a.avi"}));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"Y", "Y"}));
+        w->cmdSelect[1]->click();
+        {
+            Unprivileged asUser;
+            if (!asUser.ok() || Unprivileged::mayAccess(clipDir(u"locked"_s), W_OK))
+                QSKIP("cannot act as a user whom a locked folder stops");
+            w->cmdRemove->click();
+        }
+        QVERIFY(QFile::setPermissions(clipDir(u"locked"_s), all));
+        QCOMPARE(m_dialogs.messages, QStringList {"All done!"});
+        QVERIFY(QFile::exists(clipDir(u"locked/a.avs"_s)) && !QFile::exists(clipDir(u"c.avs"_s)));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"-", "Y"}));
     }
 
     // The build itself is the build's own test; here, that the window hands
