@@ -10,8 +10,7 @@
 #include <QtTest>
 
 #ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/resource.h>
+#include "FileSizeLimit.h"
 #endif
 
 using namespace Qt::StringLiterals;
@@ -307,15 +306,12 @@ private slots:
         QVERIFY(put(file, "good old template\r\n"));
 #ifdef Q_OS_LINUX
         // A file-size limit makes the write fail part-way, as a full disk would, for root too.
-        rlimit saved {};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit limited = saved;
-        limited.rlim_cur = 4096;
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const bool ok = saveTemplateText(file, QString(100000, u'x'), trap(u"SaveTemplate"_s));
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        bool ok = true;
+        {
+            const FileSizeLimit limit(4096);
+            QVERIFY(limit.ok());
+            ok = saveTemplateText(file, QString(100000, u'x'), trap(u"SaveTemplate"_s));
+        }
         QVERIFY(!ok);
         QCOMPARE(contents(file), QByteArray("good old template\r\n"));
         QCOMPARE(entries(folder), QStringList { u"t.avt"_s });

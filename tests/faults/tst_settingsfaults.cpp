@@ -1,6 +1,7 @@
 #include "BurstValue.h"
 #include "CErrorlog.h"
 #include "ErrorTrap.h"
+#include "FileSizeLimit.h"
 #include "mGlobal.h"
 
 #include <QDir>
@@ -11,9 +12,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -84,17 +82,12 @@ private slots:
         const CErrorlog log(logDir.path(), u"tovrane"_s);
         const ErrorTrap step(log, u"frmTovrane"_s, u"AddFolder"_s);
 
-        rlimit saved {};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit limited = saved;
-        limited.rlim_cur = 1024;
-        // Ignored, SIGXFSZ no longer ends the process; the write fails instead.
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const bool written
-            = step([&] { WriteIniKey(settings, Section, u"MainFolder"_s, Folders + u'|' + QString(2048, u'x')); });
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        bool written = true;
+        {
+            const FileSizeLimit limit(1024);
+            QVERIFY(limit.ok());
+            written = step([&] { WriteIniKey(settings, Section, u"MainFolder"_s, Folders + u'|' + QString(2048, u'x')); });
+        }
 
         QVERIFY2(!written, "the failed write reported success");
         QVERIFY2(readBytes(settings) == before, "the earlier settings were replaced by a partly written file");
