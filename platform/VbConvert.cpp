@@ -1,7 +1,6 @@
 #include "VbConvert.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -15,17 +14,21 @@ Result convert(const QString &text, double low, double high)
     if (trimmed.isEmpty())
         return {0, TypeMismatch};
 
+    // A number too large for a double fails to parse and comes back as an
+    // infinity; anything else that fails is no number at all.
     bool ok = false;
     double number = QLocale::system().toDouble(trimmed, &ok);
-    if (!ok)
+    bool tooLarge = !ok && std::isinf(number);
+    if (!ok) {
         number = QLocale::c().toDouble(trimmed, &ok);
-    if (!ok || std::isnan(number)) {
-        // Digits too many for a double are still a number, just too large.
-        static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+([.,][0-9]*)?$"));
-        return {0, digits.match(trimmed).hasMatch() ? Overflow : TypeMismatch};
+        tooLarge = tooLarge || (!ok && std::isinf(number));
     }
+    if (!ok)
+        return {0, tooLarge ? Overflow : TypeMismatch};
+    if (!std::isfinite(number)) // the words "inf" and "nan" parse, but are no numbers
+        return {0, TypeMismatch};
     const double rounded = std::nearbyint(number); // the default mode rounds ties to even
-    if (!std::isfinite(rounded) || rounded < low || rounded > high)
+    if (rounded < low || rounded > high)
         return {0, Overflow};
     return {static_cast<qint32>(rounded), Ok};
 }

@@ -19,6 +19,9 @@ private slots:
         QTest::newRow("largest") << false << "2147483647" << 0 << 2147483647;
         QTest::newRow("beyond 32 bits") << false << "2147483648" << 6 << 0;
         QTest::newRow("too many digits for a double") << false << QString(400, QLatin1Char('9')) << 6 << 0;
+        QTest::newRow("exponent too large for a double") << false << "1e400" << 6 << 0;
+        QTest::newRow("comma in the C locale") << false << "1,5" << 13 << 0;
+        QTest::newRow("the word inf") << false << "inf" << 13 << 0;
         QTest::newRow("empty") << false << "" << 13 << 0;
         QTest::newRow("inner space") << false << "1 2" << 13 << 0;
         QTest::newRow("16-bit largest") << true << "32767" << 0 << 32767;
