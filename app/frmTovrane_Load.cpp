@@ -3,6 +3,7 @@
 #include "frmTovrane.h"
 
 #include "ClipListModel.h"
+#include "ColorSpans.h"
 #include "Completion.h"
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
@@ -158,9 +159,7 @@ void frmTovrane::readFilters()
         line = line.mid(from, to - from);
         if (line.size() > 1)
             offered << line;
-        QString upper = line;
-        for (QChar &c : upper)
-            c = c.toUpper();
+        const QString upper = upperPerUnit(line);
         if (accumulated.isEmpty())
             accumulated = upper;
         else

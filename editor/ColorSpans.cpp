@@ -16,22 +16,6 @@ const std::array<QString, 3> &placeholderTokens()
     return tokens;
 }
 
-// Upper-cases unit by unit so that every position in the result is the same
-// position in the original; QString::toUpper may turn one character into two.
-QString upperPerUnit(const QString &text)
-{
-    QString upper(text.size(), Qt::Uninitialized);
-    const QChar *src = text.constData();
-    QChar *dst = upper.data();
-    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
-        const char16_t c = src[i].unicode();
-        if (c < 0x80)
-            dst[i] = QChar(c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c);
-        else
-            dst[i] = src[i].toUpper();
-    }
-    return upper;
-}
 
 PaintedStyle styleOf(SpanKind kind)
 {
@@ -234,6 +218,21 @@ void referencePass(const QString &haystack, const QStringList &tokens, SpanKind 
 }
 
 } // namespace
+
+QString upperPerUnit(const QString &text)
+{
+    QString upper(text.size(), Qt::Uninitialized);
+    const QChar *src = text.constData();
+    QChar *dst = upper.data();
+    for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+        const char16_t c = src[i].unicode();
+        if (c < 0x80)
+            dst[i] = QChar(c >= u'a' && c <= u'z' ? char16_t(c - 0x20) : c);
+        else
+            dst[i] = src[i].toUpper();
+    }
+    return upper;
+}
 
 QList<ColorSpan> findColorSpans(const QString &text, const QStringList &filterNames)
 {

@@ -33,6 +33,11 @@ struct ColorSpan
 // searched, however long it is.
 QList<ColorSpan> findColorSpans(const QString &text, const QStringList &filterNames);
 
+// Upper-cases unit by unit, so that every position in the result is the same
+// position in the original (QString::toUpper may turn one character into
+// two). Filter names and the text they are found in are both folded this way.
+QString upperPerUnit(const QString &text);
+
 // The same three passes done the slow, obvious way: after each match every
 // token or name is searched again from the scan position, and every "#"
 // yields its own comment span up to the end of its line (so a line with two

@@ -3,7 +3,7 @@
 // names and paint the same; comment spans may be cut differently.
 
 #include "ColorSpans.h"
-#include "ShownText.h"
+#include "FuzzText.h"
 
 #include <QStringList>
 
@@ -18,26 +18,6 @@ namespace {
 // The straightforward loop searches the whole text again after every match;
 // past a few hundred characters an input would take too long.
 constexpr qsizetype MaxText = 512;
-
-// Raw UTF-16 reaches lone surrogates and every unit's case mapping; UTF-8
-// reaches what a template file holds, with far shorter inputs.
-QString decode(const std::string &bytes, bool utf16)
-{
-    if (!utf16)
-        return QString::fromUtf8(bytes);
-    QString text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text += QChar(char16_t(uchar(bytes[i]) | uchar(bytes[i + 1]) << 8));
-    return text;
-}
-
-// The filter names are held upper-cased unit by unit, as the list is loaded.
-QString upperPerUnit(QString text)
-{
-    for (QChar &c : text)
-        c = c.toUpper();
-    return text;
-}
 
 std::string shown(const QList<ColorSpan> &spans)
 {

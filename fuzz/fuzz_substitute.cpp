@@ -2,7 +2,7 @@
 // must equal three plain left-to-right passes, and the file name must split
 // into parts that put it back together.
 
-#include "ShownText.h"
+#include "FuzzText.h"
 #include "Substitute.h"
 
 #include <QString>
@@ -14,16 +14,6 @@
 #include <string>
 
 namespace {
-
-QString decode(const std::string &bytes, bool utf16)
-{
-    if (!utf16)
-        return QString::fromUtf8(bytes);
-    QString text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text += QChar(char16_t(uchar(bytes[i]) | uchar(bytes[i + 1]) << 8));
-    return text;
-}
 
 // One pass: walk the text once, copying it, and put `value` wherever `token`
 // starts; the walk goes on behind each token, so matches never overlap and

@@ -84,13 +84,6 @@ QString trimSpaces(const QString &line)
     return line.mid(b, e - b);
 }
 
-QString upperPerUnit(QString s)
-{
-    for (QChar &c : s)
-        c = c.toUpper();
-    return s;
-}
-
 // The filter file read the way the program reads it at start: the names as
 // written (for the template) and the upper-case list the colouring gets.
 bool readFilters(const QString &path, QStringList &spelled, QStringList &upper)
