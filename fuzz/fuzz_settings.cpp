@@ -308,18 +308,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             valuesBefore << ReadIniKey(iniPath(), c.section, key);
         }
 
-        if (hasLineBreak(c.section) || hasLineBreak(c.key) || hasLineBreak(c.value)) {
+        // Line breaks anywhere, and keys that would read as a header or hide
+        // an "=", are refused: they could forge other settings.
+        const bool forging = c.key.startsWith(u'[') || c.key.contains(u'=');
+        if (hasLineBreak(c.section) || hasLineBreak(c.key) || hasLineBreak(c.value) || forging) {
             try {
                 WriteIniKey(iniPath(), c.section, c.key, c.value);
             } catch (const RuntimeError &e) {
                 if (e.number() != ErrNum::InvalidProcedureCall)
-                    fail(c, "a line break was refused with the wrong error",
+                    fail(c, "a forging write was refused with the wrong error",
                         QString::number(ErrNum::InvalidProcedureCall), QString::number(e.number()));
                 if (fileBytes() != c.before)
                     fail(c, "a refused write changed the file");
                 return 0;
             }
-            fail(c, "a line break was written");
+            fail(c, "a forging write was accepted");
         }
 
         WriteIniKey(iniPath(), c.section, c.key, c.value);
