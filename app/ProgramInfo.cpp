@@ -1,10 +1,16 @@
 #include "ProgramInfo.h"
 
+#include "TextEncoding.h"
 #include "tovrane_version.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
 
 ProgramInfo ProgramInfo::inFolder(const QString &folder)
 {
@@ -24,6 +30,32 @@ ProgramInfo ProgramInfo::current()
     ProgramInfo info = inFolder(QCoreApplication::applicationDirPath());
     info.exeName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     return info;
+}
+
+QString ProgramInfo::currentFolderProblem()
+{
+#ifdef Q_OS_LINUX
+    // The executable's path as the system holds it, byte for byte.
+    QByteArray exe(4096, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
+        if (n < 0)
+            return QStringLiteral("its own folder cannot be found");
+        if (n < exe.size()) {
+            exe.truncate(n);
+            break;
+        }
+        exe.resize(exe.size() * 2);
+    }
+    const QByteArray nativeFolder = exe.left(exe.lastIndexOf('/'));
+    if (QFile::encodeName(QFile::decodeName(nativeFolder)) != nativeFolder)
+        return QStringLiteral("the name of its folder is not valid in the system's encoding: ")
+            + escapedBytes(nativeFolder);
+#endif
+    const QString folder = QCoreApplication::applicationDirPath();
+    if (folder.isEmpty() || QDir::isRelativePath(folder))
+        return QStringLiteral("its own folder cannot be found");
+    return QString();
 }
 
 QString ProgramInfo::versionText() const

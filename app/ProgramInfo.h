@@ -17,6 +17,10 @@ struct ProgramInfo
 
     // The running program (needs a QCoreApplication).
     static ProgramInfo current();
+    // Why the running program cannot use its own folder (it cannot be found,
+    // or its name cannot be held exactly, so that files meant for it would
+    // land elsewhere); "" when it can. Needs a QCoreApplication.
+    static QString currentFolderProblem();
     // This version of the program, living in `folder` (for tests).
     static ProgramInfo inFolder(const QString &folder);
 

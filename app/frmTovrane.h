@@ -2,6 +2,7 @@
 
 #include "CErrorlog.h"
 #include "ProgramInfo.h"
+#include "TextEncoding.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -141,6 +142,7 @@ private:
     void Mode_1();
     void Mode_0();
     QString templateFolder() const;
+    QString editorText() const;
     QString templateTextForBuild() const;
     void setBuildCommandsEnabled(bool enabled);
 
@@ -152,6 +154,8 @@ private:
     ClipListModel *m_clips = nullptr;
     std::unique_ptr<Completion> m_completion;
 
+    // How the loaded template's file was encoded; Save writes it back so.
+    TextFormat m_templateFormat;
     QString m_avsFolder;
     QString m_extensions;
     qint16 m_mode = 0;

@@ -4,6 +4,7 @@
 #include "ClipListModel.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
+#include "RuntimeError.h"
 #include "ScriptBuild.h"
 #include "TemplateFile.h"
 #include "frmSettings.h"
@@ -12,7 +13,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextEdit>
+
+#include <exception>
 
 namespace {
 
@@ -35,9 +39,16 @@ QString frmTovrane::templateFolder() const
     return ::templateFolder(m_info.folder);
 }
 
+QString frmTovrane::editorText() const
+{
+    // The raw text: the plain-text form would turn no-break spaces into
+    // ordinary ones.
+    return txtScript->document()->toRawText();
+}
+
 QString frmTovrane::templateTextForBuild() const
 {
-    return editorTextWithCrLf(txtScript->toPlainText());
+    return editorTextWithCrLf(editorText());
 }
 
 void frmTovrane::cmdBuild_Click()
@@ -97,23 +108,31 @@ void frmTovrane::Mode_0()
 
 void frmTovrane::LoadTemplate(const QString &sFile)
 {
-    // Every failure is skipped quietly: the editor keeps the text it had.
+    // A failure to read is skipped quietly: the editor keeps the text it had.
+    // A file refused outright (not a file, or far too large) is reported to
+    // the caller's trap once the colouring has run.
+    std::exception_ptr refused;
     try {
-        if (const std::optional<QString> text = readTemplateText(sFile, defaultTemplatePath(m_info.folder))) {
+        if (const std::optional<TemplateText> loaded = readTemplateText(sFile, defaultTemplatePath(m_info.folder))) {
             bUpdating = true;
-            txtScript->setPlainText(*text);
+            txtScript->setPlainText(loaded->text);
             bUpdating = false;
+            m_templateFormat = loaded->format;
         }
+    } catch (const RuntimeError &) {
+        refused = std::current_exception();
     } catch (...) {
         bUpdating = false;
     }
     ApplyColorScheme();
+    if (refused)
+        std::rethrow_exception(refused);
 }
 
 void frmTovrane::SaveTemplate(const QString &sFile)
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("SaveTemplate"));
-    saveTemplateText(sFile, txtScript->toPlainText(), step);
+    saveTemplateText(sFile, editorText(), m_templateFormat, step);
 }
 
 void frmTovrane::cmdLoad_Click()
@@ -126,12 +145,15 @@ void frmTovrane::cmdLoad_Click()
     });
     WaitCursor busy;
     if (!name.isEmpty()) {
-        step([&] { LoadTemplate(name); });
+        // A file refused by the load is not stored: the next start would
+        // only be refused it again.
+        const bool loaded = step([&] { LoadTemplate(name); });
         step([&] {
             cmdSave->setEnabled(false);
             mFileSave->setEnabled(false);
         });
-        step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Template"), name); });
+        if (loaded)
+            step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Template"), name); });
     }
     step([&] {
         cmdColour->setEnabled(false);

@@ -7,6 +7,8 @@
 #include "Completion.h"
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
+#include "SafeFile.h"
+#include "TextEncoding.h"
 #include "Twips.h"
 #include "frmAbout.h"
 #include "frmSettings.h"
@@ -17,7 +19,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -139,18 +140,21 @@ void frmTovrane::Form_Load()
 
 void frmTovrane::readFilters()
 {
-    QFile file(m_info.pathInFolder(QStringLiteral("Filters.txt")));
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError::fromFile(file);
+    const QString path = m_info.pathInFolder(QStringLiteral("Filters.txt"));
+    QByteArray bytes;
+    RuntimeError::check(SafeFile::readFile(path, bytes), path);
+    const QString text = decodeFile(bytes, detectTextFormat(bytes));
     QStringList offered;
     QString accumulated;
-    while (!file.atEnd()) {
-        QByteArray raw = file.readLine();
-        while (raw.endsWith('\n') || raw.endsWith('\r'))
+    QList<QStringView> lines = QStringView(text).split(u'\n');
+    // A final line break ends the last line; it does not start another.
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QStringView raw : std::as_const(lines)) {
+        while (raw.endsWith(u'\r'))
             raw.chop(1);
         // Only blanks are trimmed, as the file's lines are taken literally.
-        QString line = QString::fromLocal8Bit(raw);
+        QString line = raw.toString();
         qsizetype from = 0, to = line.size();
         while (from < to && line[from] == QLatin1Char(' '))
             ++from;
@@ -165,8 +169,6 @@ void frmTovrane::readFilters()
         else
             accumulated += QLatin1Char('|') + upper;
     }
-    if (file.error() != QFileDevice::NoError)
-        throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
     fillCompletionList(lstIntelli, offered);
     FilterNames = accumulated.isEmpty() ? QStringList() : accumulated.split(QLatin1Char('|'));
 }

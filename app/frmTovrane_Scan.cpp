@@ -4,6 +4,7 @@
 #include "ClipListModel.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
+#include "SafeFile.h"
 #include "ScanWalk.h"
 #include "ScriptBuild.h"
 #include "ScriptRemoval.h"
@@ -12,7 +13,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QSet>
 
 void frmTovrane::cmdScan_Click()
@@ -71,7 +71,7 @@ void frmTovrane::cmdRemove_Click()
         try {
             // A script that could not be deleted (no rights to its folder)
             // still stands beside the clip, and the list must not say otherwise.
-            if (!QFileInfo::exists(scriptPathFor(rows[row], beside)))
+            if (!SafeFile::fileOrLinkExists(scriptPathFor(rows[row], beside)))
                 m_clips->setAvs(row, QStringLiteral("-"));
         } catch (...) {
         }

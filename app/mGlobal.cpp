@@ -1,22 +1,28 @@
 #include "mGlobal.h"
 
 #include "RuntimeError.h"
+#include "SafeFile.h"
+#include "TextEncoding.h"
 #include "VbConvert.h"
-
-#include <QFile>
-#include <QSaveFile>
-
-#include <cerrno>
 
 namespace {
 
 const QByteArray crlf = QByteArrayLiteral("\r\n");
 
-// Lower-cases UTF-8 text one character at a time, keeping any character whose
-// lower-case form would need a different number of bytes. Positions found in
-// the result are positions in the original.
-QByteArray lowerSameLength(const QByteArray &text)
+// Lower-cases the file's text one character at a time, keeping any character
+// whose lower-case form would need a different number of bytes. Positions
+// found in the result are positions in the original.
+QByteArray lowerSameLength(const QByteArray &text, TextFormat::Encoding encoding)
 {
+    if (encoding == TextFormat::Encoding::Windows1252) {
+        QString chars = decodeText(text, encoding);
+        for (QChar &c : chars) {
+            const QChar lower = c.toLower();
+            if (canEncodeText(QString(lower), encoding))
+                c = lower;
+        }
+        return encodeText(chars, encoding);
+    }
     QByteArray out = text;
     for (qsizetype i = 0; i < out.size();) {
         const uchar c = uchar(out[i]);
@@ -72,30 +78,29 @@ QByteArray normalizeLineEnds(const QByteArray &text)
     return out;
 }
 
-// Both file operations first make sure the file exists and is writable by its
-// owner (clearing a read-only mark a user may have set).
-void prepareFile(const QString &fileName)
+// The settings file's text without its byte-order mark, and how it is
+// encoded, so that a write gives back every byte it does not change.
+struct SettingsFile
 {
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw RuntimeError::fromFile(file);
-    file.close();
-    errno = 0;
-    if (!file.setPermissions(file.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        throw RuntimeError::fromFile(file);
-}
+    QByteArray text;
+    TextFormat format;
 
-QByteArray readWholeFile(const QString &fileName)
+    QByteArray encode(const QString &name) const { return encodeText(name, format.encoding); }
+    QString decode(const QByteArray &bytes) const { return decodeText(bytes, format.encoding); }
+    QByteArray lower(const QByteArray &bytes) const { return lowerSameLength(bytes, format.encoding); }
+};
+
+// Both file operations first make sure the file exists and is writable by its
+// owner (clearing a read-only mark a user may have set), then read it whole.
+SettingsFile readSettingsFile(const QString &fileName)
 {
-    QFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError::fromFile(file);
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
-    return data;
+    RuntimeError::check(SafeFile::prepareFile(fileName), fileName);
+    QByteArray bytes;
+    RuntimeError::check(SafeFile::readFile(fileName, bytes), fileName);
+    SettingsFile file;
+    file.format = detectTextFormat(bytes, true);
+    file.text = file.format.byteOrderMark ? bytes.mid(Utf8Bom.size()) : bytes;
+    return file;
 }
 
 QList<QByteArray> splitLines(const QByteArray &text)
@@ -124,19 +129,19 @@ bool hasLineBreak(const QString &text)
 
 QString ReadIniKey(const QString &fileName, const QString &section, const QString &key)
 {
-    prepareFile(fileName);
-    const QByteArray header = lowerSameLength("[" + section.toLocal8Bit() + "]");
-    const QByteArray wanted = lowerSameLength(key.toLocal8Bit() + "=");
+    const SettingsFile file = readSettingsFile(fileName);
+    const QByteArray header = file.lower("[" + file.encode(section) + "]");
+    const QByteArray wanted = file.lower(file.encode(key) + "=");
     bool inSection = false;
-    for (const QByteArray &line : splitLines(readWholeFile(fileName))) {
+    for (const QByteArray &line : splitLines(file.text)) {
         // Only a line that begins with "[" ends a section or starts one, so a
         // value holding "[" (a folder named "[2019] Holidays") reads back.
         if (line.startsWith('[')) {
-            inSection = lowerSameLength(line) == header;
+            inSection = file.lower(line) == header;
             continue;
         }
-        if (inSection && lowerSameLength(line.left(wanted.size())) == wanted)
-            return QString::fromLocal8Bit(line.mid(wanted.size()));
+        if (inSection && file.lower(line.left(wanted.size())) == wanted)
+            return file.decode(line.mid(wanted.size()));
     }
     return QString();
 }
@@ -155,16 +160,23 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
                            RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
                                + QStringLiteral(": a key cannot start with '[' or hold '='"));
 
-    prepareFile(fileName);
+    SettingsFile file = readSettingsFile(fileName);
+    // A file from an older system stays in its code page, unless the new
+    // entry holds a character that the code page has no byte for: then the
+    // whole file moves to the local encoding, which holds every character.
+    if (!canEncodeText(section + key + value, file.format.encoding)) {
+        file.text = file.decode(file.text).toLocal8Bit();
+        file.format.encoding = TextFormat::Encoding::Local;
+    }
     // Working text: one line break before, so a header on the first line is
     // found like any other, and "[]" after, so a "[" follows the last section.
-    QByteArray text = crlf + normalizeLineEnds(readWholeFile(fileName)) + "[]";
-    const QByteArray low = lowerSameLength(text);
-    const QByteArray sectionBytes = section.toLocal8Bit();
-    const QByteArray keyBytes = key.toLocal8Bit();
-    const QByteArray entry = keyBytes + "=" + value.toLocal8Bit();
+    QByteArray text = crlf + normalizeLineEnds(file.text) + "[]";
+    const QByteArray low = file.lower(text);
+    const QByteArray sectionBytes = file.encode(section);
+    const QByteArray keyBytes = file.encode(key);
+    const QByteArray entry = keyBytes + "=" + file.encode(value);
 
-    const qsizetype headerPos = low.indexOf(crlf + lowerSameLength("[" + sectionBytes + "]") + "\r");
+    const qsizetype headerPos = low.indexOf(crlf + file.lower("[" + sectionBytes + "]") + "\r");
     if (headerPos < 0) {
         text.chop(2);
         text += crlf + crlf + "[" + sectionBytes + "]" + crlf + entry;
@@ -173,7 +185,7 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
         const qsizetype bodyPos = headerPos + sectionBytes.size() + 5;
         const qsizetype nextLine = low.indexOf("\n[", bodyPos);
         const qsizetype nextPos = nextLine < 0 ? text.size() - 2 : nextLine + 1;
-        const qsizetype keyPos = low.indexOf("\n" + lowerSameLength(keyBytes + "="), headerPos);
+        const qsizetype keyPos = low.indexOf("\n" + file.lower(keyBytes + "="), headerPos);
         text.chop(2);
         if (keyPos < 0 || keyPos > nextPos) {
             text.insert(bodyPos + 1, entry + crlf);
@@ -194,23 +206,11 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
         text.remove(0, 1);
     text += crlf;
 
+    if (file.format.byteOrderMark)
+        text.prepend(Utf8Bom);
     // Written completely beside the old file, then put in its place, so a
     // crash or a full disk never leaves a torn settings file.
-    QSaveFile file(fileName);
-    errno = 0;
-    // Unbuffered, so a short write (a full disk) shows here: a failure that
-    // only happens when commit() flushes a buffer is not reliably reported.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw RuntimeError::fromFile(file);
-    errno = 0;
-    if (file.write(text) != text.size() || file.error() != QFileDevice::NoError) {
-        const RuntimeError error = RuntimeError::fromFile(file, ErrNum::DeviceIOError);
-        file.cancelWriting();
-        throw error;
-    }
-    errno = 0;
-    if (!file.commit())
-        throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+    RuntimeError::check(SafeFile::replaceFile(fileName, text, SafeFile::Durability::Synced), fileName);
 }
 
 QString UCasePart(const QString &text, int start, int count)

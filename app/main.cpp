@@ -5,12 +5,21 @@
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovrane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tovrane"));
     QApplication::setOrganizationName(QStringLiteral("Kestrelle Software"));
+
+    // Settings and logs live beside the program: without a folder that can be
+    // named exactly they would be created somewhere else.
+    if (const QString problem = ProgramInfo::currentFolderProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "tovrane: cannot start: %s\n", qPrintable(problem));
+        return 2;
+    }
 
     const ProgramInfo info = ProgramInfo::current();
     QtDialogs dialogs;

@@ -4,6 +4,7 @@
 #include "ErrorTrap.h"
 #include "FileSteps.h"
 #include "RuntimeError.h"
+#include "SafeFile.h"
 #include "Substitute.h"
 
 #include <QFile>
@@ -56,9 +57,10 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
             bytes = expandRow(row, parts, options.templateText);
         });
 
-        // Under "Always" the file is not even looked at: the open replaces it.
+        // Under "Always" the file is not even looked at: the write replaces
+        // it. A link counts as a script: "No" keeps it like any other.
         bool keep = false;
-        if (options.askBeforeOverwrite && QFileInfo(path).isFile()) {
+        if (options.askBeforeOverwrite && SafeFile::fileOrLinkExists(path)) {
             // A question that could not be put must not cost the user the file.
             keep = true;
             step([&] { keep = !askOverwrite(path); });
@@ -66,14 +68,10 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 
         bool inPlace = keep;
         if (!keep) {
-            // A fresh QFile per script: a reused one seeks back to the start
-            // before its first write, one system call more per file.
-            QFile file(path);
-            const bool opened
-                = step([&] { FileSteps::openForWriting(file, QIODevice::Truncate | QIODevice::Unbuffered); });
-            const bool wrote = step([&] { FileSteps::writeAll(file, bytes); });
-            const bool closed = step([&] { FileSteps::close(file); });
-            inPlace = opened && wrote && closed;
+            // Written beside the old script and renamed over it (or over a
+            // link, whose target stays as it was), so a full disk never
+            // leaves a torn script in place of the user's.
+            inPlace = step([&] { RuntimeError::check(SafeFile::replaceFile(path, bytes), path, RuntimeError::Access::Write); });
             if (inPlace)
                 ++written;
         }
@@ -117,11 +115,20 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
     if (namesExhausted)
         return QString();
 
+    bool complete = created;
     for (const ClipRow &row : rows) {
         if (!row.checked)
             continue;
-        step([&] { FileSteps::writeAll(file, expandRow(row, splitClipFileName(row.file), options.templateText)); });
+        complete &= step(
+            [&] { FileSteps::writeAll(file, expandRow(row, splitClipFileName(row.file), options.templateText)); });
     }
-    step([&] { FileSteps::close(file); });
+    complete &= step([&] { FileSteps::close(file); });
+    // The file is new: a part of a batch script is worth nothing, and would
+    // take the name the next build should use.
+    if (created && !complete) {
+        file.close();
+        QFile::remove(file.fileName());
+        return QString();
+    }
     return created ? file.fileName() : QString();
 }

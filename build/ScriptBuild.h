@@ -42,5 +42,6 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 // every checked row one after the other. The file is created exclusively, so
 // no existing file is ever replaced. Returns the path of the file created, or
 // "" when none was (the failure is logged; when every name up to
-// MaxBatchNumber is taken that is the only record and nothing is written).
+// MaxBatchNumber is taken that is the only record and nothing is written). A
+// file that could not be written whole is removed again.
 QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step);

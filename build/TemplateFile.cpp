@@ -2,14 +2,10 @@
 
 #include "CErrorlog.h"
 #include "ErrorTrap.h"
-#include "FileSteps.h"
 #include "RuntimeError.h"
+#include "SafeFile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
-#include <cerrno>
 
 QString templateFolder(const QString &programFolder)
 {
@@ -21,12 +17,13 @@ QString defaultTemplatePath(const QString &programFolder)
     return CErrorlog::Bracket(templateFolder(programFolder)) + QStringLiteral("Default.avs");
 }
 
-QString fileTextToEditor(const QByteArray &fileBytes)
+TemplateText fileTextToEditor(const QByteArray &fileBytes)
 {
-    QString text = QString::fromLocal8Bit(fileBytes);
+    const TextFormat format = detectTextFormat(fileBytes);
+    QString text = decodeFile(fileBytes, format);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+    return { text, format };
 }
 
 QString editorTextWithCrLf(const QString &editorText)
@@ -50,42 +47,33 @@ QString editorTextWithCrLf(const QString &editorText)
     return text;
 }
 
-QByteArray editorTextToFile(const QString &editorText)
+QByteArray editorTextToFile(const QString &editorText, const TextFormat &format)
 {
-    return editorTextWithCrLf(editorText).toLocal8Bit();
+    return encodeFile(editorTextWithCrLf(editorText), format);
 }
 
-std::optional<QString> readTemplateText(const QString &sFile, const QString &defaultTemplatePath)
+std::optional<TemplateText> readTemplateText(const QString &sFile, const QString &defaultTemplatePath)
 {
-    const QString path = !sFile.isEmpty() && QFileInfo(sFile).isFile() ? sFile : defaultTemplatePath;
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    // A name that stands for nothing, or for a folder, falls back to the
+    // default; anything else that stands there is the user's choice, and is
+    // refused below if it is not a file.
+    const QFileInfo chosen(sFile);
+    const QString path = !sFile.isEmpty() && chosen.exists() && !chosen.isDir() ? sFile : defaultTemplatePath;
+    if (path.isEmpty())
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    const SafeFile::Result read = SafeFile::readFile(path, bytes);
+    if (read.failure == SafeFile::Result::NotRegularFile || read.failure == SafeFile::Result::TooLarge)
+        throw RuntimeError::fromResult(read, path);
+    if (!read.ok())
         return std::nullopt;
     return fileTextToEditor(bytes);
 }
 
-bool saveTemplateText(const QString &sFile, const QString &editorText, const ErrorTrap &step)
+bool saveTemplateText(const QString &sFile, const QString &editorText, const TextFormat &format, const ErrorTrap &step)
 {
-    QSaveFile file(sFile);
-    // Unbuffered, so a short write shows at once: a write that only fails
-    // when the buffer is flushed at commit() is not reliably reported there.
-    const bool opened = step([&] { FileSteps::openForWriting(file, QIODevice::Unbuffered); });
-    const bool wrote = step([&] { FileSteps::writeAll(file, editorTextToFile(editorText)); });
-    // A text only partly written must never take the old file's place.
-    if (!wrote && file.isOpen())
-        file.cancelWriting();
-    const bool committed = step([&] {
-        FileSteps::requireOpen(file);
-        errno = 0;
-        if (file.error() != QFileDevice::NoError) {
-            file.cancelWriting();
-            throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
-        }
-        if (!file.commit())
-            throw RuntimeError::fromFile(file, ErrNum::DeviceIOError);
+    return step([&] {
+        RuntimeError::check(SafeFile::replaceFile(sFile, editorTextToFile(editorText, format), SafeFile::Durability::Synced),
+            sFile, RuntimeError::Access::Write);
     });
-    return opened && wrote && committed;
 }

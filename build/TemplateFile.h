@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextEncoding.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,24 +16,35 @@ class ErrorTrap;
 QString templateFolder(const QString &programFolder);
 QString defaultTemplatePath(const QString &programFolder);
 
+// A template's text as the editor holds it, and how its file was encoded, so
+// that saving it gives back the bytes the user did not edit.
+struct TemplateText
+{
+    QString text;
+    TextFormat format;
+};
+
 // File bytes to the editor's text: CR LF, a lone CR and a lone LF each become
 // one "\n".
-QString fileTextToEditor(const QByteArray &fileBytes);
+TemplateText fileTextToEditor(const QByteArray &fileBytes);
 
 // The editor's text with every line break as CR LF: what the builds expand.
 // "\n", "\r\n", a lone "\r", U+2028 and U+2029 each count as one line break.
 QString editorTextWithCrLf(const QString &editorText);
 
-// The bytes a template file holds for the editor's text.
-QByteArray editorTextToFile(const QString &editorText);
+// The bytes a template file holds for the editor's text, in `format`.
+QByteArray editorTextToFile(const QString &editorText, const TextFormat &format = {});
 
 // The text LoadTemplate puts into the editor: sFile when it names an existing
 // file, else the default template. nullopt when the chosen file cannot be
-// read; the editor then keeps its text. Nothing is logged.
-std::optional<QString> readTemplateText(const QString &sFile, const QString &defaultTemplatePath);
+// read; the editor then keeps its text, and nothing is logged. A file that is
+// no regular file (a FIFO: reading it would never end) or that is larger
+// than any template is refused with a RuntimeError (75, 7), for the caller
+// to report.
+std::optional<TemplateText> readTemplateText(const QString &sFile, const QString &defaultTemplatePath);
 
-// SaveTemplate: writes the editor's text to exactly sFile. The old file is
-// only replaced once the new text is completely written, so a failed save
-// leaves it as it was. Each step (open, write, commit) runs through `step`;
-// returns whether the file now holds the text.
-bool saveTemplateText(const QString &sFile, const QString &editorText, const ErrorTrap &step);
+// SaveTemplate: writes the editor's text to exactly sFile, in `format`. The
+// old file is only replaced once the new text is completely written, so a
+// failed save leaves it as it was. The write runs through `step`; returns
+// whether the file now holds the text.
+bool saveTemplateText(const QString &sFile, const QString &editorText, const TextFormat &format, const ErrorTrap &step);

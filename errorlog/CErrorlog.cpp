@@ -1,7 +1,8 @@
 #include "CErrorlog.h"
 
+#include "SafeFile.h"
+
 #include <QDir>
-#include <QFile>
 
 CErrorlog::CErrorlog(QString programFolder, QString exeName)
     : m_programFolder(std::move(programFolder))
@@ -39,10 +40,10 @@ void CErrorlog::LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &
                          const QString &sSourceMod, const QString &sSourceProc) const noexcept
 {
     try {
-        QFile file(logFilePath(dDatestamp));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            return;
-        file.write(record(lErrNum, sDesc, dDatestamp, sSourceMod, sSourceProc));
+        // A log that is a link, a FIFO or anything but a file is passed by:
+        // waiting on it would freeze the program, writing through it would
+        // reach outside the program's folder.
+        SafeFile::appendToFile(logFilePath(dDatestamp), record(lErrNum, sDesc, dDatestamp, sSourceMod, sSourceProc));
     } catch (...) {
         // Nowhere left to report it: the record is lost, the program goes on.
     }

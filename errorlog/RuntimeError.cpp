@@ -22,6 +22,7 @@ QString RuntimeError::standardDescription(qint32 number)
     switch (number) {
     case ErrNum::InvalidProcedureCall: return QStringLiteral("Invalid procedure call or argument");
     case ErrNum::Overflow: return QStringLiteral("Overflow");
+    case ErrNum::OutOfMemory: return QStringLiteral("Out of memory");
     case ErrNum::SubscriptOutOfRange: return QStringLiteral("Subscript out of range");
     case ErrNum::TypeMismatch: return QStringLiteral("Type mismatch");
     case ErrNum::InternalError: return QStringLiteral("Internal error");
@@ -58,6 +59,23 @@ RuntimeError RuntimeError::fromErrno(int err, const QString &path, qint32 fallba
     if (!path.isEmpty())
         description += QStringLiteral(": ") + path;
     return RuntimeError(number, description);
+}
+
+RuntimeError RuntimeError::fromResult(const SafeFile::Result &result, const QString &path, Access access)
+{
+    switch (result.failure) {
+    case SafeFile::Result::None:
+    case SafeFile::Result::System: break;
+    case SafeFile::Result::NotRegularFile:
+        return RuntimeError(ErrNum::PathFileAccessError, standardDescription(ErrNum::PathFileAccessError)
+                + QStringLiteral(": not a regular file: ") + path);
+    case SafeFile::Result::TooLarge:
+        return RuntimeError(ErrNum::OutOfMemory, standardDescription(ErrNum::OutOfMemory)
+                + QStringLiteral(": larger than %1 MiB: ").arg(SafeFile::MaxTextBytes / (1024 * 1024)) + path);
+    }
+    if (access == Access::Write && result.error == ENOENT)
+        return fromErrno(ENOTDIR, path);
+    return fromErrno(result.error, path);
 }
 
 RuntimeError RuntimeError::fromFile(const QFileDevice &file, qint32 fallback)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SafeFile.h"
+
 #include <QString>
 
 #include <exception>
@@ -11,6 +13,7 @@ class QFileDevice;
 namespace ErrNum {
 inline constexpr qint32 InvalidProcedureCall = 5;
 inline constexpr qint32 Overflow = 6;
+inline constexpr qint32 OutOfMemory = 7;
 inline constexpr qint32 SubscriptOutOfRange = 9;
 inline constexpr qint32 TypeMismatch = 13;
 inline constexpr qint32 InternalError = 51;
@@ -44,6 +47,18 @@ public:
     static RuntimeError fromFile(const QFileDevice &file, qint32 fallback = ErrNum::PathFileAccessError);
     // The same for a failed operation that only left errno behind.
     static RuntimeError fromErrno(int err, const QString &path, qint32 fallback = ErrNum::PathFileAccessError);
+    // The same for a refused or failed SafeFile operation on `path`: not a
+    // regular file is 75, too large to read is 7, the rest as fromErrno. A
+    // file being written is missing only because a folder on its way is, so
+    // there "not found" is "path not found".
+    enum class Access { Read, Write };
+    static RuntimeError fromResult(const SafeFile::Result &result, const QString &path, Access access = Access::Read);
+    // Throws fromResult unless the operation succeeded.
+    static void check(const SafeFile::Result &result, const QString &path, Access access = Access::Read)
+    {
+        if (!result.ok())
+            throw fromResult(result, path, access);
+    }
 
 private:
     qint32 m_number;

@@ -1,7 +1,9 @@
 // Settings file: any file bytes, any section, key and value. Neither reading
 // nor writing may crash or hang, a refused write leaves the file alone, and a
 // write that the file format can hold reads back: the key gives the value,
-// the other keys keep theirs, and the file ends with exactly one CR LF.
+// the other keys keep theirs, a leading byte-order mark stays, and the file
+// ends with exactly one CR LF. Files that are no valid UTF-8 are read as
+// Windows-1252; the model decodes them with Qt's own converter.
 
 #include "RuntimeError.h"
 #include "mGlobal.h"
@@ -9,6 +11,8 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -98,18 +102,58 @@ struct Case
     std::abort();
 }
 
-// Section and key names match the way the file matches them: character by
-// character, lower-cased where that keeps the character's encoded length.
-QString fold(const QString &name)
+const QByteArray Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+
+// How the model reads a file: its byte-order mark aside, UTF-8 when the bytes
+// are exactly that, else Windows-1252.
+struct Form
 {
-    QString out = name;
-    for (QChar &c : out) {
-        const QChar lower = c.toLower();
-        if (!c.isSurrogate() && QString(lower).toLocal8Bit().size() == QString(c).toLocal8Bit().size())
-            c = lower;
+    bool bom = false;
+    bool cp1252 = false;
+
+    explicit Form(const QByteArray &file)
+        : bom(file.startsWith(Bom))
+    {
+        const QByteArray body = this->body(file);
+        cp1252 = QString::fromUtf8(body).toUtf8() != body;
     }
-    return out;
-}
+    QByteArray body(const QByteArray &file) const { return bom ? file.mid(Bom.size()) : file; }
+    QString decode(const QByteArray &bytes) const
+    {
+        if (!cp1252)
+            return QString::fromUtf8(bytes);
+        QStringDecoder decoder("windows-1252");
+        return decoder.decode(bytes);
+    }
+    QByteArray encode(const QString &text) const
+    {
+        if (!cp1252)
+            return text.toUtf8();
+        QStringEncoder encoder("windows-1252");
+        return encoder.encode(text);
+    }
+    // Section and key names match the way the file matches them: character
+    // by character, lower-cased where that keeps the character's encoded
+    // length (in Windows-1252: where the lower-case letter has a byte).
+    QString fold(const QString &name) const
+    {
+        QString out = name;
+        for (QChar &c : out) {
+            const QChar lower = c.toLower();
+            if (c.isSurrogate())
+                continue;
+            if (cp1252 ? canEncode(lower) : QString(lower).toUtf8().size() == QString(c).toUtf8().size())
+                c = lower;
+        }
+        return out;
+    }
+    static bool canEncode(QChar c)
+    {
+        QStringEncoder encoder("windows-1252");
+        const QByteArray bytes = encoder.encode(QString(c));
+        return !encoder.hasError() && bytes.size() == 1 && (bytes != "?" || c == u'?');
+    }
+};
 
 bool hasLineBreak(const QString &text)
 {
@@ -147,41 +191,41 @@ QList<QByteArray> lines(const QByteArray &text)
 
 // Every name a line of the file could give a key: the text before the first
 // "=" of each line that is no section line. Capped, for speed.
-QStringList keysInFile(const QByteArray &file)
+QStringList keysInFile(const QByteArray &file, const Form &form)
 {
     QStringList keys;
     QStringList folded;
-    for (const QByteArray &line : lines(file)) {
+    for (const QByteArray &line : lines(form.body(file))) {
         const qsizetype eq = line.indexOf('=');
         if (line.startsWith('[') || eq < 0)
             continue;
-        const QString key = QString::fromLocal8Bit(line.left(eq));
-        if (folded.contains(fold(key)))
+        const QString key = form.decode(line.left(eq));
+        if (folded.contains(form.fold(key)))
             continue;
         keys << key;
-        folded << fold(key);
+        folded << form.fold(key);
         if (keys.size() == 12)
             break;
     }
     return keys;
 }
 
-QStringList sectionsInFile(const QByteArray &file)
+QStringList sectionsInFile(const QByteArray &file, const Form &form)
 {
     QStringList sections;
-    for (const QByteArray &line : lines(file)) {
+    for (const QByteArray &line : lines(form.body(file))) {
         if (line.startsWith('[') && line.endsWith(']') && line.size() >= 2)
-            sections << QString::fromLocal8Bit(line.mid(1, line.size() - 2));
+            sections << form.decode(line.mid(1, line.size() - 2));
     }
     return sections;
 }
 
 // A line's text as a name, or nothing when its bytes are no valid text: such
 // bytes can never equal a name given as text, whatever their case.
-std::optional<QString> asText(const QByteArray &bytes)
+std::optional<QString> asText(const QByteArray &bytes, const Form &form)
 {
-    const QString text = QString::fromLocal8Bit(bytes);
-    if (text.toLocal8Bit() != bytes)
+    const QString text = form.decode(bytes);
+    if (form.encode(text) != bytes)
         return std::nullopt;
     return text;
 }
@@ -190,27 +234,27 @@ std::optional<QString> asText(const QByteArray &bytes)
 // first block of the section (from its first header that ends in a line
 // break to the next line that begins with "["), where it is replaced; one
 // when it goes under that header; two when the section is appended.
-int linesAdded(const QByteArray &file, const QString &section, const QString &key)
+int linesAdded(const QByteArray &file, const Form &form, const QString &section, const QString &key)
 {
-    const QList<QByteArray> all = lines(file);
+    const QList<QByteArray> all = lines(form.body(file));
     const bool lastLineEnded = file.endsWith('\r') || file.endsWith('\n');
-    const QString header = fold(QLatin1Char('[') + section + QLatin1Char(']'));
-    const QString wanted = fold(key);
-    const qsizetype wantedBytes = key.toLocal8Bit().size();
+    const QString header = form.fold(QLatin1Char('[') + section + QLatin1Char(']'));
+    const QString wanted = form.fold(key);
+    const qsizetype wantedBytes = form.encode(key).size();
     bool inBlock = false;
     for (qsizetype i = 0; i < all.size(); ++i) {
         const QByteArray &line = all.at(i);
         if (!inBlock) {
             const bool ended = i + 1 < all.size() || lastLineEnded;
-            const std::optional<QString> text = asText(line);
-            inBlock = ended && text && fold(*text) == header;
+            const std::optional<QString> text = asText(line, form);
+            inBlock = ended && text && form.fold(*text) == header;
             continue;
         }
         if (line.startsWith('['))
             return 1;
         if (line.size() > wantedBytes && line[wantedBytes] == '=') {
-            const std::optional<QString> name = asText(line.left(wantedBytes));
-            if (name && fold(*name) == wanted)
+            const std::optional<QString> name = asText(line.left(wantedBytes), form);
+            if (name && form.fold(*name) == wanted)
                 return 0;
         }
     }
@@ -219,10 +263,10 @@ int linesAdded(const QByteArray &file, const QString &section, const QString &ke
 
 // Lines that hold anything but control characters: the only ones a write
 // can neither collapse (runs of empty lines) nor trim (the file's ends).
-qsizetype solidLines(const QByteArray &file)
+qsizetype solidLines(const QByteArray &file, const Form &form)
 {
     qsizetype count = 0;
-    for (const QByteArray &line : lines(file)) {
+    for (const QByteArray &line : lines(form.body(file))) {
         if (std::any_of(line.begin(), line.end(), [](char c) { return uchar(c) > 13; }))
             ++count;
     }
@@ -273,6 +317,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int sectionChoice = provider.ConsumeIntegralInRange(0, 3);
     const int keyChoice = provider.ConsumeIntegralInRange(0, 3);
     const int pick = provider.ConsumeIntegral<uint8_t>();
+    // What common Windows editors put first, too rare in random bytes.
+    const bool withBom = provider.ConsumeIntegralInRange(0, 3) == 0;
     const std::string sectionText = provider.ConsumeRandomLengthString(16);
     const std::string keyText = provider.ConsumeRandomLengthString(24);
     const std::string valueText = provider.ConsumeRandomLengthString(48);
@@ -280,10 +326,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Case c;
     c.before = QByteArray(reinterpret_cast<const char *>(rest.data()), qsizetype(rest.size()));
+    if (withBom)
+        c.before.prepend(Bom);
+    const Form form(c.before);
     // Mostly names that the file holds, so that the rewrite paths are taken
     // as often as the append paths.
-    const QStringList sections = sectionsInFile(c.before);
-    const QStringList fileKeys = keysInFile(c.before);
+    const QStringList sections = sectionsInFile(c.before, form);
+    const QStringList fileKeys = keysInFile(c.before, form);
     if (sectionChoice == 0)
         c.section = QString::fromUtf8(sectionText);
     else if (sectionChoice == 1 || sections.isEmpty())
@@ -302,7 +351,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QStringList otherKeys;
         QStringList valuesBefore;
         for (const QString &key : fileKeys) {
-            if (fold(key) == fold(c.key))
+            if (form.fold(key) == form.fold(c.key))
                 continue;
             otherKeys << key;
             valuesBefore << ReadIniKey(iniPath(), c.section, key);
@@ -331,15 +380,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // there before adding it, and "key=" always leaves something.
         if (after.size() < 3 || !after.endsWith("\r\n") || uchar(after[after.size() - 3]) <= 13)
             fail(c, "the file does not end with exactly one CR LF");
+        if (after.startsWith(Bom) != form.bom)
+            fail(c, "the byte-order mark was not kept as it was");
+        // A Windows-1252 file whose only bytes that are no UTF-8 were just
+        // overwritten reads as UTF-8 from now on: its encoding is told from
+        // its bytes, and these no longer tell it.
+        const bool keptInCodePage = std::all_of(c.section.begin(), c.section.end(), Form::canEncode)
+            && std::all_of(c.key.begin(), c.key.end(), Form::canEncode)
+            && std::all_of(c.value.begin(), c.value.end(), Form::canEncode);
+        if (form.cp1252 && keptInCodePage && !Form(after).cp1252)
+            return 0;
         if (!roundTripPromised(c))
             return 0;
         // The key's line is replaced in place, or one line (or a header and a
         // line) is added: a write never leaves the old line to shadow or be
         // shadowed by the new one.
-        const qsizetype expectedLines = solidLines(c.before) + linesAdded(c.before, c.section, c.key);
-        if (solidLines(after) != expectedLines)
+        const qsizetype expectedLines = solidLines(c.before, form) + linesAdded(c.before, form, c.section, c.key);
+        if (solidLines(after, Form(after)) != expectedLines)
             fail(c, "the write did not replace the key's line or add exactly its own", QString::number(expectedLines),
-                QString::number(solidLines(after)));
+                QString::number(solidLines(after, Form(after))));
 
         // Control characters that end the file's last line are removed by
         // every write, and so from a value that stands last.

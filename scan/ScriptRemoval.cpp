@@ -1,5 +1,7 @@
 #include "ScriptRemoval.h"
 
+#include "SafeFile.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -19,12 +21,15 @@ int removeScripts(const QString &folder, const QString &extension)
     try {
         // Names are compared here rather than handed to a name filter, so
         // that "*", "?" and "[" in the extension stay literal.
-        QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        // System brings broken links along: a link is a script like any other
+        // (only the link goes, never its target); FIFOs and devices stay.
+        QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
         while (it.hasNext()) {
             const QString path = it.next();
             const QString name = it.fileName();
             const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-            if (dot < 0 || QStringView(name).mid(dot + 1).compare(extension, cs) != 0)
+            if (dot < 0 || QStringView(name).mid(dot + 1).compare(extension, cs) != 0
+                || !SafeFile::fileOrLinkExists(path))
                 continue;
 #ifdef Q_OS_WIN
             // Windows refuses to delete a read-only file; the user asked for it gone.

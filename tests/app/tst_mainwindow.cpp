@@ -23,6 +23,8 @@
 #include <QtTest>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -509,6 +511,43 @@ private slots:
         // Typing enables the three commands again.
         QTest::keyClick(w->txtScript, Qt::Key_X);
         QVERIFY(w->cmdColour->isEnabled() && w->cmdSave->isEnabled() && w->mFileSave->isEnabled());
+    }
+
+    // Through the editor, a template in an old code page comes back byte for
+    // byte (no-break spaces and control characters included); files that
+    // are not templates at all are refused, logged, and never stored.
+    void templatesKeepTheirBytesAndOddFilesAreRefused()
+    {
+        auto w = loadOnClips();
+        QByteArray bytes = "# Caf\xe9\xa0\xa9\r\n";
+        for (int b = 0; b < 256; ++b)
+            bytes += b == '\r' || b == '\n' ? QByteArray("\r\n") : QByteArray(1, char(b));
+        m_folder->write(u"Templates/Old.avt"_s, bytes);
+        m_dialogs.fileNames = {m_folder->file(u"Templates/Old.avt"_s), m_folder->file(u"Templates/Copy.avt"_s)};
+        w->cmdLoad->click();
+        w->cmdSave_Click(); // the button waits for an edit
+        QCOMPARE(m_folder->read(u"Templates/Copy.avt"_s), bytes);
+
+        const QString huge = m_folder->file(u"Templates/Huge.avt"_s);
+        QFile f(huge);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(16 * 1024 * 1024 + 1));
+        f.close();
+        const QString fifo = m_folder->file(u"Templates/Fifo.avt"_s);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        m_dialogs.fileNames = {huge, fifo};
+        w->cmdLoad->click();
+        w->cmdLoad->click();
+        QVERIFY(settings().contains("Template=" + m_folder->file(u"Templates/Old.avt"_s).toLocal8Bit() + "\r\n"));
+        QCOMPARE(m_folder->logRecords(), (Records {{"cmdLoad_Click", 7}, {"cmdLoad_Click", 75}}));
+        QVERIFY(w->txtScript->toPlainText().startsWith(u"# Caf\u00e9"_s));
+
+        // At start: a FIFO as the filter list is logged and passed by.
+        m_folder->remove(u"Filters.txt"_s);
+        QCOMPARE(::mkfifo(QFile::encodeName(m_folder->file(u"Filters.txt"_s)).constData(), 0600), 0);
+        m_folder->clearLogs();
+        w = load();
+        QVERIFY(m_folder->logRecords().contains(std::pair(u"Form_Load"_s, 75)));
+        QVERIFY(w->isVisible());
     }
 
     void colouringAndEnlarge()

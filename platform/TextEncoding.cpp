@@ -1,0 +1,115 @@
+#include "TextEncoding.h"
+
+#include <array>
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80-0x9F. The five bytes it
+// leaves unassigned (0x81, 0x8D, 0x8F, 0x90, 0x9D) keep their Latin-1
+// meaning, so every byte has a character and every such character its byte.
+constexpr std::array<char16_t, 32> Cp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, // 98-9F
+};
+
+char16_t cp1252ToUnicode(uchar byte)
+{
+    return byte >= 0x80 && byte <= 0x9F ? Cp1252High[byte - 0x80] : char16_t(byte);
+}
+
+// The byte of `c` in Windows-1252, or -1.
+int unicodeToCp1252(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < int(Cp1252High.size()); ++i) {
+        if (Cp1252High[std::size_t(i)] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+bool isLocal(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80)
+            return QString::fromLocal8Bit(bytes).toLocal8Bit() == bytes;
+    }
+    return true;
+}
+
+} // namespace
+
+TextFormat detectTextFormat(const QByteArray &bytes, bool withBom)
+{
+    TextFormat format;
+    QByteArray body = bytes;
+    if (withBom && bytes.startsWith(Utf8Bom)) {
+        format.byteOrderMark = true;
+        body = bytes.mid(Utf8Bom.size());
+    }
+    format.encoding = isLocal(body) ? TextFormat::Encoding::Local : TextFormat::Encoding::Windows1252;
+    return format;
+}
+
+QString decodeText(const QByteArray &bytes, TextFormat::Encoding encoding)
+{
+    if (encoding == TextFormat::Encoding::Local)
+        return QString::fromLocal8Bit(bytes);
+    QString text(bytes.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        text[i] = QChar(cp1252ToUnicode(uchar(bytes[i])));
+    return text;
+}
+
+bool canEncodeText(const QString &text, TextFormat::Encoding encoding)
+{
+    if (encoding == TextFormat::Encoding::Local)
+        return QString::fromLocal8Bit(text.toLocal8Bit()) == text;
+    for (const QChar c : text) {
+        if (unicodeToCp1252(c.unicode()) < 0)
+            return false;
+    }
+    return true;
+}
+
+QByteArray encodeText(const QString &text, TextFormat::Encoding encoding)
+{
+    if (encoding == TextFormat::Encoding::Local)
+        return text.toLocal8Bit();
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int byte = unicodeToCp1252(text.at(i).unicode());
+        bytes[i] = byte < 0 ? '?' : char(byte);
+    }
+    return bytes;
+}
+
+QString decodeFile(const QByteArray &bytes, const TextFormat &format)
+{
+    const qsizetype skip = format.byteOrderMark && bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    return decodeText(bytes.mid(skip), format.encoding);
+}
+
+QByteArray encodeFile(const QString &text, const TextFormat &format)
+{
+    TextFormat::Encoding encoding = format.encoding;
+    if (!canEncodeText(text, encoding))
+        encoding = TextFormat::Encoding::Local;
+    return (format.byteOrderMark ? Utf8Bom : QByteArray()) + encodeText(text, encoding);
+}
+
+QString escapedBytes(const QByteArray &bytes)
+{
+    QString out;
+    for (const char c : bytes) {
+        const auto u = uchar(c);
+        if (u >= 0x20 && u < 0x7F && u != '\\')
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x") + QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    }
+    return out;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The 8-bit text files the program reads (settings, templates, Filters.txt)
+// are written in the local encoding, but files from older systems come in
+// Windows-1252. Such a file is read as Windows-1252 and written back the same
+// way, so that bytes the user did not edit come back exactly as they were.
+struct TextFormat
+{
+    enum class Encoding { Local, Windows1252 };
+    Encoding encoding = Encoding::Local;
+    // A UTF-8 byte-order mark began the file; it is put back on writing.
+    bool byteOrderMark = false;
+
+    bool operator==(const TextFormat &) const = default;
+};
+
+// The UTF-8 byte-order mark.
+inline const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+
+// How `bytes` (a whole file, or one part of it) are encoded: the local
+// encoding when they decode in it and encode back to exactly the same bytes,
+// else Windows-1252. A leading byte-order mark is noted when `withBom` is set
+// and then takes no part in the decision.
+TextFormat detectTextFormat(const QByteArray &bytes, bool withBom = false);
+
+// The text of `bytes` in `encoding` (no byte-order mark handling). Decoding
+// Windows-1252 never fails: its five unassigned bytes stand for the Latin-1
+// characters of the same value.
+QString decodeText(const QByteArray &bytes, TextFormat::Encoding encoding);
+
+// True when every character of `text` has a byte in `encoding`.
+bool canEncodeText(const QString &text, TextFormat::Encoding encoding);
+
+// The bytes of `text` in `encoding`; a character without a byte there comes
+// out as "?" (ask canEncodeText first where that matters).
+QByteArray encodeText(const QString &text, TextFormat::Encoding encoding);
+
+// A whole file: decodeText after the byte-order mark that `format` notes.
+QString decodeFile(const QByteArray &bytes, const TextFormat &format);
+// A whole file in `format`, its byte-order mark first. When the text holds a
+// character that Windows-1252 has no byte for, the file is written in the
+// local encoding instead, which holds every character: the user's text is
+// never replaced by "?".
+QByteArray encodeFile(const QString &text, const TextFormat &format);
+
+// Name bytes in readable form for messages: printable ASCII as it is, every
+// other byte of an undecodable name as \xHH.
+QString escapedBytes(const QByteArray &bytes);
