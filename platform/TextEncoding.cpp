@@ -101,15 +101,29 @@ QByteArray encodeFile(const QString &text, const TextFormat &format)
     return (format.byteOrderMark ? Utf8Bom : QByteArray()) + encodeText(text, encoding);
 }
 
-QString escapedBytes(const QByteArray &bytes)
+QString escapedBytes(const QByteArray &raw)
 {
     QString out;
-    for (const char c : bytes) {
-        const auto u = uchar(c);
-        if (u >= 0x20 && u < 0x7F && u != '\\')
-            out += QLatin1Char(c);
-        else
-            out += QStringLiteral("\\x") + QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    for (qsizetype i = 0; i < raw.size();) {
+        const auto lead = uchar(raw.at(i));
+        // Local 8-bit text is UTF-8 on these systems, which fixes the
+        // sequence lengths.
+        const qsizetype length = lead < 0x80 ? 1
+            : lead >= 0xC2 && lead <= 0xDF   ? 2
+            : lead >= 0xE0 && lead <= 0xEF   ? 3
+            : lead >= 0xF0 && lead <= 0xF4   ? 4
+                                             : 0;
+        if (length > 0 && i + length <= raw.size() && lead >= 0x20 && lead != 0x7F && lead != '\\') {
+            const QByteArray piece = raw.mid(i, length);
+            const QString decoded = QString::fromLocal8Bit(piece);
+            if (decoded.toLocal8Bit() == piece) {
+                out += decoded;
+                i += length;
+                continue;
+            }
+        }
+        out += QString::asprintf("\\x%02X", unsigned(lead));
+        ++i;
     }
     return out;
 }

@@ -46,6 +46,7 @@ QString decodeFile(const QByteArray &bytes, const TextFormat &format);
 // never replaced by "?".
 QByteArray encodeFile(const QString &text, const TextFormat &format);
 
-// Name bytes in readable form for messages: printable ASCII as it is, every
-// other byte of an undecodable name as \xHH.
-QString escapedBytes(const QByteArray &bytes);
+// A name's bytes in readable form for messages: whatever decodes as it is,
+// every other byte (and a backslash or control character, so that the text
+// stays unambiguous) as \xHH.
+QString escapedBytes(const QByteArray &raw);

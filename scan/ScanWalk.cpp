@@ -3,43 +3,52 @@
 #include "CErrorlog.h"
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
+#include "TextEncoding.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <cstdint>
+#include <functional>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
 // The walk reads each folder once, straight from the system: a per-file
 // QFileInfo or a stat per script test would make a large scan several times
-// slower than the listing itself. Systems without POSIX directories use
-// std::filesystem instead.
-#if defined(Q_OS_UNIX) && !defined(TOVRANE_SCAN_STD_FILESYSTEM)
-#define TOVRANE_SCAN_POSIX 1
+// slower than the listing itself.
+#ifndef Q_OS_UNIX
+#error "the folder walk reads folders through POSIX opendir/readdir"
+#endif
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <filesystem>
-#include <system_error>
-#endif
 
 namespace {
 
 struct Listing
 {
+    // Regular files and links to them: the clips, and scripts.
     QStringList files;
+    // Links to anything else, broken ones included: scripts only. A link
+    // to a folder stands in `folders` as well.
+    QStringList otherLinks;
     QStringList folders;
+    // Names that do not survive decoding, as the system gave them.
+    QList<QByteArray> badFiles;
+    QList<QByteArray> badFolders;
     // errno of a listing that broke off part-way; what was read before stays.
     int error = 0;
-};
 
-#ifdef TOVRANE_SCAN_POSIX
+    bool hasFiles() const { return !files.isEmpty() || !badFiles.isEmpty(); }
+    bool isEmpty() const { return !hasFiles() && otherLinks.isEmpty() && folders.isEmpty() && badFolders.isEmpty(); }
+};
 
 struct FolderId
 {
@@ -48,28 +57,73 @@ struct FolderId
     bool operator==(const FolderId &) const = default;
 };
 
+struct FolderIdHash
+{
+    std::size_t operator()(const FolderId &id) const noexcept
+    {
+        return std::hash<std::uint64_t>()(std::uint64_t(id.ino) ^ (std::uint64_t(id.dev) * 0x9E3779B97F4A7C15u));
+    }
+};
+
 enum class Kind { Other, File, Folder };
 
-// Links are followed: a link to a file is a file, a link to a folder a
-// folder; a broken link, a device, a pipe or a socket is neither.
-Kind kindOf(int dirFd, const dirent *entry)
+struct EntryKind
+{
+    // With links followed: a link to a file is a file, a link to a folder a
+    // folder; a broken link, a device, a pipe or a socket is neither.
+    Kind kind = Kind::Other;
+    bool link = false;
+};
+
+Kind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return Kind::File;
+    if (S_ISDIR(mode))
+        return Kind::Folder;
+    return Kind::Other;
+}
+
+Kind kindOfTarget(int dirFd, const char *name)
+{
+    struct stat st;
+    return ::fstatat(dirFd, name, &st, 0) == 0 ? kindOfMode(st.st_mode) : Kind::Other;
+}
+
+EntryKind kindOf(int dirFd, const dirent *entry)
 {
     switch (entry->d_type) {
-    case DT_REG: return Kind::File;
-    case DT_DIR: return Kind::Folder;
-    case DT_LNK:
+    case DT_REG: return { Kind::File, false };
+    case DT_DIR: return { Kind::Folder, false };
+    case DT_LNK: return { kindOfTarget(dirFd, entry->d_name), true };
     case DT_UNKNOWN: {
         struct stat st;
-        if (::fstatat(dirFd, entry->d_name, &st, 0) != 0)
-            return Kind::Other;
-        if (S_ISREG(st.st_mode))
-            return Kind::File;
-        if (S_ISDIR(st.st_mode))
-            return Kind::Folder;
-        return Kind::Other;
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return {};
+        if (S_ISLNK(st.st_mode))
+            return { kindOfTarget(dirFd, entry->d_name), true };
+        return { kindOfMode(st.st_mode), false };
     }
-    default: return Kind::Other;
+    default: return {};
     }
+}
+
+// False when the name would not come back byte for byte: listed under a
+// changed name, a clip would name a file that does not exist, and two names
+// could become one. Pure ASCII reads the same in every local encoding.
+bool decodeExactly(const char *name, QString &out)
+{
+    qsizetype size = 0;
+    bool ascii = true;
+    for (; name[size] != '\0'; ++size)
+        ascii = ascii && static_cast<unsigned char>(name[size]) < 0x80;
+    if (ascii) {
+        out = QString::fromLatin1(name, size);
+        return true;
+    }
+    const QByteArray raw = QByteArray::fromRawData(name, size);
+    out = QFile::decodeName(raw);
+    return QFile::encodeName(out) == raw;
 }
 
 class Folder
@@ -104,7 +158,7 @@ public:
     const FolderId &id() const { return m_id; }
 
     // False when the entries cannot be read at all. With stopAtFirstFile only
-    // the first file is taken and no folder.
+    // the first file is taken and nothing else.
     bool read(Listing &out, bool stopAtFirstFile)
     {
         if (m_fd < 0 || m_dir)
@@ -113,6 +167,7 @@ public:
         if (!m_dir)
             return false;
         const int fd = ::dirfd(m_dir);
+        QString decoded;
         for (;;) {
             errno = 0;
             const dirent *entry = ::readdir(m_dir);
@@ -123,16 +178,30 @@ public:
             const char *name = entry->d_name;
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                 continue;
-            const Kind kind = kindOf(fd, entry);
-            if (kind == Kind::File) {
-                out.files.append(QString::fromLocal8Bit(name, qsizetype(std::strlen(name))));
-                if (stopAtFirstFile)
-                    return true;
-            } else if (kind == Kind::Folder && !stopAtFirstFile) {
-                out.folders.append(QString::fromLocal8Bit(name, qsizetype(std::strlen(name))));
+            const EntryKind kind = kindOf(fd, entry);
+            if (stopAtFirstFile && kind.kind != Kind::File)
+                continue;
+            if (kind.kind == Kind::Other && !kind.link)
+                continue;
+            if (!decodeExactly(name, decoded)) {
+                // A link to nothing under such a name is no script of any
+                // listed clip, since no listed clip has such a name.
+                if (kind.kind == Kind::File)
+                    out.badFiles.append(QByteArray(name));
+                else if (kind.kind == Kind::Folder)
+                    out.badFolders.append(QByteArray(name));
+            } else {
+                if (kind.kind == Kind::File)
+                    out.files.append(decoded);
+                else if (kind.kind == Kind::Folder)
+                    out.folders.append(decoded);
+                if (kind.link && kind.kind != Kind::File)
+                    out.otherLinks.append(decoded);
             }
+            if (stopAtFirstFile)
+                return true;
         }
-        return !(out.error != 0 && out.files.isEmpty() && out.folders.isEmpty());
+        return !(out.error != 0 && out.isEmpty());
     }
 
 private:
@@ -140,75 +209,6 @@ private:
     DIR *m_dir = nullptr;
     FolderId m_id;
 };
-
-#else
-
-// Without device and inode numbers a folder is known by its canonical path.
-struct FolderId
-{
-    QString path;
-    bool operator==(const FolderId &other) const
-    {
-#ifdef Q_OS_WIN
-        return path.compare(other.path, Qt::CaseInsensitive) == 0;
-#else
-        return path == other.path;
-#endif
-    }
-};
-
-class Folder
-{
-public:
-    explicit Folder(const QString &path)
-    {
-        if (path.isEmpty())
-            return;
-        std::error_code ec;
-        m_path = std::filesystem::path(path.toStdU16String());
-        if (!std::filesystem::is_directory(m_path, ec) || ec)
-            return;
-        const std::filesystem::path canonical = std::filesystem::canonical(m_path, ec);
-        if (ec)
-            return;
-        m_id.path = QString::fromStdU16String(canonical.u16string());
-        m_open = true;
-    }
-
-    bool isOpen() const { return m_open; }
-    const FolderId &id() const { return m_id; }
-
-    bool read(Listing &out, bool stopAtFirstFile)
-    {
-        if (!m_open)
-            return false;
-        std::error_code ec;
-        std::filesystem::directory_iterator it(m_path, ec);
-        if (ec)
-            return false;
-        for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
-            std::error_code entryError;
-            const bool isFile = it->is_regular_file(entryError);
-            const bool isFolder = !isFile && it->is_directory(entryError);
-            if (isFile || (isFolder && !stopAtFirstFile)) {
-                QString name = QString::fromStdU16String(it->path().filename().u16string());
-                (isFile ? out.files : out.folders).append(std::move(name));
-                if (isFile && stopAtFirstFile)
-                    return true;
-            }
-        }
-        if (ec)
-            out.error = EIO;
-        return !(out.error != 0 && out.files.isEmpty() && out.folders.isEmpty());
-    }
-
-private:
-    std::filesystem::path m_path;
-    FolderId m_id;
-    bool m_open = false;
-};
-
-#endif
 
 // The order a user sees in a file manager: case-insensitive, with a
 // case-sensitive tie-break so that the order is total and repeatable. Being
@@ -275,13 +275,44 @@ QString normalFolderPath(const QString &folder)
     return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(folder)).absoluteFilePath());
 }
 
+// Records the names that the scan leaves out, each once per scan however
+// many scan folders reach it, so that the user learns what to rename.
+class BadNameReport
+{
+public:
+    explicit BadNameReport(const CErrorlog &log)
+        : m_trap(log, QStringLiteral("frmTovrane"), QStringLiteral("cmdScan_Click"))
+    { }
+
+    // A folder is named with a trailing separator: all it holds is left out.
+    void add(const QString &folder, const QByteArray &name, bool isFolder)
+    {
+        m_trap([&] {
+            QString path = childPath(folder, escapedBytes(name));
+            if (isFolder)
+                path += QLatin1Char('/');
+            if (m_reported.contains(path))
+                return;
+            m_reported.insert(path);
+            throw RuntimeError(ErrNum::BadFileNameOrNumber,
+                RuntimeError::standardDescription(ErrNum::BadFileNameOrNumber) + QStringLiteral(": ")
+                    + QDir::toNativeSeparators(path));
+        });
+    }
+
+private:
+    ErrorTrap m_trap;
+    QSet<QString> m_reported;
+};
+
 class Walker
 {
 public:
-    Walker(const ScanOptions &options, const CErrorlog &log, QList<ClipRow> &out)
+    Walker(const ScanOptions &options, const CErrorlog &log, BadNameReport &badNames, QList<ClipRow> &out)
         : m_matcher(options.extensions)
         , m_onlyWithoutScript(options.onlyWithoutScript)
         , m_trap(log, QStringLiteral("frmTovrane"), QStringLiteral("ScanFolder"))
+        , m_badNames(badNames)
         , m_out(out)
     { }
 
@@ -305,7 +336,6 @@ public:
 private:
     struct Branch
     {
-        FolderId id;
         QString path;
         QStringList folders;
         qsizetype next = 0;
@@ -316,41 +346,67 @@ private:
         Folder folder(path);
         if (!folder.isOpen())
             return;
-        // A link back to a folder on the way down would never end.
-        for (const Branch &b : branch) {
-            if (b.id == folder.id())
-                return;
-        }
+        // Each real folder once, by whichever way the walk meets it first:
+        // links can reach a folder by many ways (as many as double at every
+        // level), and a link back up would never end.
+        bool first = false;
+        m_trap([&] { first = m_visited.insert(folder.id()).second; });
+        if (!first)
+            return;
         Listing listing;
-        if (!folder.read(listing, false) || listing.files.isEmpty())
+        if (!folder.read(listing, false) || !listing.hasFiles())
             return;
 
         if (listing.error != 0)
             m_trap([&] { throw RuntimeError::fromErrno(listing.error, QDir::toNativeSeparators(path)); });
-        m_trap([&] { addClips(path, listing.files); });
+        if (!listing.badFiles.isEmpty() || !listing.badFolders.isEmpty())
+            reportBadNames(path, listing);
+        m_trap([&] { addClips(path, listing); });
         if (!listing.folders.isEmpty()) {
             m_trap([&] {
                 std::sort(listing.folders.begin(), listing.folders.end(), nameLess);
-                branch.push_back({ folder.id(), path, std::move(listing.folders) });
+                branch.push_back({ path, std::move(listing.folders) });
             });
         }
     }
 
-    void addClips(const QString &path, QStringList &files)
+    // Only what the scan would have used: a file on the clip list, and every
+    // folder, since its clips go unseen.
+    void reportBadNames(const QString &path, Listing &listing)
     {
+        std::sort(listing.badFiles.begin(), listing.badFiles.end());
+        std::sort(listing.badFolders.begin(), listing.badFolders.end());
+        QString extension;
+        for (const QByteArray &name : std::as_const(listing.badFiles)) {
+            const qsizetype dot = name.lastIndexOf('.');
+            if (decodeExactly(name.constData() + (dot < 0 ? 0 : dot + 1), extension) && m_matcher.matches(extension))
+                m_badNames.add(path, name, false);
+        }
+        for (const QByteArray &name : std::as_const(listing.badFolders))
+            m_badNames.add(path, name, true);
+    }
+
+    void addClips(const QString &path, Listing &listing)
+    {
+        QStringList &files = listing.files;
+        QStringList &links = listing.otherLinks;
         std::sort(files.begin(), files.end(), nameLess);
+        std::sort(links.begin(), links.end(), nameLess);
         // One location string for all rows of the folder.
         const QString location = QDir::toNativeSeparators(path);
         const QString yes = QStringLiteral("Y");
         const QString no = QStringLiteral("-");
-        for (const QString &name : files) {
+        for (const QString &name : std::as_const(files)) {
             if (!m_matcher.matches(extensionOf(name)))
                 continue;
             const qsizetype dot = lastDot(name);
             m_scriptName.truncate(0);
             m_scriptName.append(QStringView(name).left(dot < 0 ? name.size() : dot));
             m_scriptName.append(QLatin1String(".avs"));
-            const bool scriptExists = std::binary_search(files.cbegin(), files.cend(), m_scriptName, nameLess);
+            // A link under the script's name is a script even when broken:
+            // the builds replace it rather than write a second one.
+            const bool scriptExists = std::binary_search(files.cbegin(), files.cend(), m_scriptName, nameLess)
+                || std::binary_search(links.cbegin(), links.cend(), m_scriptName, nameLess);
             if (m_onlyWithoutScript && scriptExists)
                 continue;
             m_out.append(ClipRow { !scriptExists, name, location, scriptExists ? yes : no });
@@ -360,9 +416,19 @@ private:
     ExtensionMatcher m_matcher;
     bool m_onlyWithoutScript;
     ErrorTrap m_trap;
+    BadNameReport &m_badNames;
     QList<ClipRow> &m_out;
+    std::unordered_set<FolderId, FolderIdHash> m_visited;
     QString m_scriptName;
 };
+
+void walkScanFolder(const QString &folder, const ScanOptions &options, const CErrorlog &log, BadNameReport &badNames,
+    QList<ClipRow> &out)
+{
+    if (folder.isEmpty())
+        return;
+    Walker(options, log, badNames, out).walk(normalFolderPath(folder));
+}
 
 } // namespace
 
@@ -380,20 +446,20 @@ bool HasFiles(const QString &folder)
 {
     Folder dir(folder);
     Listing listing;
-    return dir.read(listing, true) && !listing.files.isEmpty();
+    return dir.read(listing, true) && listing.hasFiles();
 }
 
 void ScanFolder(const QString &folder, const ScanOptions &options, const CErrorlog &log, QList<ClipRow> &out)
 {
-    if (folder.isEmpty())
-        return;
-    Walker(options, log, out).walk(normalFolderPath(folder));
+    BadNameReport badNames(log);
+    walkScanFolder(folder, options, log, badNames, out);
 }
 
 QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &options, const CErrorlog &log)
 {
     QList<ClipRow> rows;
     const ErrorTrap step(log, QStringLiteral("frmTovrane"), QStringLiteral("cmdScan_Click"));
+    BadNameReport badNames(log);
     for (const QString &item : scanFolders) {
         bool found = false;
         step([&] {
@@ -403,7 +469,7 @@ QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &op
             found = true;
         });
         if (found)
-            ScanFolder(item, options, log, rows);
+            walkScanFolder(item, options, log, badNames, rows);
     }
     return rows;
 }

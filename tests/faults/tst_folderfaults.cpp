@@ -14,6 +14,7 @@
 #include <optional>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -37,6 +38,30 @@ void touch(const QString &path)
 {
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     QVERIFY2(QFile(path).open(QIODevice::WriteOnly), qPrintable(path));
+}
+
+// Straight through the system, so that bytes no text can hold reach the disk.
+void makeFolder(const QByteArray &path)
+{
+    QVERIFY2(::mkdir(path.constData(), 0755) == 0, path.constData());
+}
+
+void makeFile(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    QVERIFY2(fd >= 0, path.constData());
+    ::close(fd);
+}
+
+QList<ClipRow> scanOf(const QStringList &folders, const QString &logFolder)
+{
+    const CErrorlog log(logFolder, u"tovrane"_s);
+    return scanFolders(folders, { u"AVI"_s, false }, log);
+}
+
+QByteArray logOf(const QString &logFolder)
+{
+    return readBytes(CErrorlog(logFolder, u"tovrane"_s).logFilePath(QDateTime::currentDateTime()));
 }
 
 } // namespace
@@ -181,6 +206,68 @@ private slots:
         QCOMPARE(rows.size(), expected.size());
         QCOMPARE(rows, expected);
         QCOMPARE(QDir(logDir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    // Two links to the next level at each of 16 levels: followed blindly,
+    // 17 clips give 131,071 rows, and the window freezes while they pile up.
+    // Each real folder is walked once per scan folder, by the first link in
+    // walk order; a scan folder below another is still walked on its own.
+    void linkFanOutIsWalkedOnce()
+    {
+        QTemporaryDir tree, store, logDir;
+        const QString root = QDir(tree.path()).canonicalPath();
+        constexpr int Levels = 16;
+        const auto level = [&](int k) { return k == 0 ? root : store.path() + u"/%1"_s.arg(k); };
+        for (int k = 0; k <= Levels; ++k)
+            touch(level(k) + u"/%1.avi"_s.arg(k));
+        for (int k = 0; k < Levels; ++k) {
+            QVERIFY(QFile::link(level(k + 1), level(k) + u"/a"_s));
+            QVERIFY(QFile::link(level(k + 1), level(k) + u"/b"_s));
+        }
+
+        QList<ClipRow> expected;
+        for (int from : { 0, 1 }) {
+            QString location = root;
+            for (int k = 0; k < from; ++k)
+                location += u"/a"_s;
+            for (int k = from; k <= Levels; ++k, location += u"/a"_s)
+                expected << ClipRow { true, u"%1.avi"_s.arg(k), location, u"-"_s };
+        }
+        QCOMPARE(scanOf({ root, root + u"/a"_s }, logDir.path()), expected);
+        QCOMPARE(logOf(logDir.path()), QByteArray());
+    }
+
+    // Names from disks written under another encoding: listed decoded, two
+    // clips would share a name, the marks would follow scripts that belong to
+    // neither, and the build would write scripts for files that do not exist.
+    // Such names are left out and logged once each, with their bytes shown.
+    void undecodableNamesAreLeftOutAndLogged()
+    {
+        QTemporaryDir tree, logDir;
+        const QString root = QDir(tree.path()).canonicalPath();
+        const QByteArray top = QFile::encodeName(root);
+        makeFile(top + "/caf\xE9.avi");
+        makeFile(top + "/caf\xFF.avi");
+        makeFile(top + "/caf\xE9.avs");
+        makeFile(top + "/caf\xEF\xBF\xBD.avi"); // a real U+FFFD: a valid name
+        makeFile(top + "/notes \xE9.txt"); // no clip: not worth a record
+        makeFolder(top + "/\xE9t\xE9");
+        makeFile(top + "/\xE9t\xE9/inner.avi");
+        makeFile(top + "/\xE9t\xE9/\xE9.avi");
+        touch(root + u"/only odd/deeper/seen.avi"_s);
+        makeFile(top + "/only odd/\xE9.txt"); // still a file of its own: the walk goes below
+
+        // Given twice, the folder is listed twice but its names logged once.
+        const QList<ClipRow> once { { true, u"caf\uFFFD.avi"_s, root, u"-"_s },
+            { true, u"seen.avi"_s, root + u"/only odd/deeper"_s, u"-"_s } };
+        QCOMPARE(scanOf({ root, root }, logDir.path()), once + once);
+
+        const QByteArray log = logOf(logDir.path());
+        QCOMPARE(log.count("Source procedure\t: cmdScan_Click\r\nErr. Number     \t: 52\r\n"), 3);
+        for (const char *name : { "caf\\xE9.avi", "caf\\xFF.avi", "\\xE9t\\xE9/" }) {
+            const QByteArray line = "Err. Description\t: Bad file name or number: " + top + '/' + name + "\r\n";
+            QVERIFY2(log.count(line) == 1, line.constData());
+        }
     }
 };
 

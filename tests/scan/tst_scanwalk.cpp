@@ -3,10 +3,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -114,21 +121,61 @@ private slots:
         QVERIFY(log.contains(("Err. Description\t: Path not found: " + missing + "\r\n").toLocal8Bit()));
     }
 
-    void linksAreFollowedExceptBackUp()
+    // Each real folder is walked once, under the first way the walk meets it;
+    // "b" sorts before the folder it points to, which is then not walked again.
+    void linksReachEachFolderOnce()
     {
         QTemporaryDir outside;
         QVERIFY(QDir().mkpath(outside.path() + u"/o"_s));
         QVERIFY(QFile(outside.path() + u"/o/out.avi"_s).open(QIODevice::WriteOnly));
-        touch({ u"r.avi"_s, u"a/a.avi"_s });
+        touch({ u"r.avi"_s, u"a/a.avi"_s, u"d/d.avi"_s });
         link(m_root, u"a/up"_s); // back to the root
         link(path(u"a"_s), u"a/self"_s); // back to itself
-        link(path(u"a"_s), u"c"_s); // a sibling: no cycle
+        link(path(u"a"_s), u"c"_s); // to a folder already walked
+        link(path(u"d"_s), u"b"_s); // to a folder the walk meets later
         link(outside.path() + u"/o"_s, u"ext"_s); // outside the tree
         link(path(u"a/a.avi"_s), u"l.avi"_s); // a file
         link(path(u"nowhere.avi"_s), u"dead.avi"_s); // broken
         QCOMPARE(scan({ m_root }),
-            QStringList({ u"/l.avi - on"_s, u"/r.avi - on"_s, u"/a/a.avi - on"_s, u"/c/a.avi - on"_s,
+            QStringList({ u"/l.avi - on"_s, u"/r.avi - on"_s, u"/a/a.avi - on"_s, u"/b/d.avi - on"_s,
                 u"/ext/out.avi - on"_s }));
+    }
+
+    // Any link under the script's name is a script, a broken one too: the
+    // builds replace it. Other things under that name are not.
+    void scriptMarkCountsFilesAndLinks()
+    {
+        QTemporaryDir outside;
+        const QString elsewhere = outside.path();
+        touch({ u"dead.avi"_s, u"tofolder.avi"_s, u"tofile.avi"_s, u"topipe.avi"_s, u"pipe.avi"_s, u"folder.avi"_s,
+            u"socket.avi"_s, u"Case.avi"_s });
+        QVERIFY(QFile(elsewhere + u"/target"_s).open(QIODevice::WriteOnly));
+        QVERIFY(QDir().mkpath(path(u"folder.avs"_s)));
+        QCOMPARE(::mkfifo(QFile::encodeName(path(u"pipe.avs"_s)).constData(), 0644), 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(path(u"fifo.avi"_s)).constData(), 0644), 0);
+        link(elsewhere + u"/nothing"_s, u"dead.avs"_s);
+        link(elsewhere, u"tofolder.avs"_s);
+        link(elsewhere + u"/target"_s, u"tofile.avs"_s);
+        link(path(u"pipe.avs"_s), u"topipe.avs"_s);
+        link(elsewhere + u"/nothing"_s, u"case.avs"_s); // not "Case.avs"
+
+        const QByteArray socketPath = QFile::encodeName(path(u"socket.avs"_s));
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(socketPath.size()) < sizeof address.sun_path);
+        std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(sock >= 0);
+        const auto closeSocket = qScopeGuard([sock] { ::close(sock); });
+        QCOMPARE(::bind(sock, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+
+        // The FIFO fifo.avi is no clip.
+        QCOMPARE(scan({ m_root }),
+            QStringList({ u"/Case.avi - on"_s, u"/dead.avi Y off"_s, u"/folder.avi - on"_s, u"/pipe.avi - on"_s,
+                u"/socket.avi - on"_s, u"/tofile.avi Y off"_s, u"/tofolder.avi Y off"_s, u"/topipe.avi Y off"_s }));
+        QCOMPARE(scan({ m_root }, u"AVI"_s, true),
+            QStringList({ u"/Case.avi - on"_s, u"/folder.avi - on"_s, u"/pipe.avi - on"_s, u"/socket.avi - on"_s }));
+        QCOMPARE(logText(), QByteArray());
     }
 };
 
