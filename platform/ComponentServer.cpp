@@ -1,6 +1,7 @@
 #include "ComponentServer.h"
 
 #include "ComponentRegistry.h"
+#include "ElfImage.h"
 
 #include <QFileInfo>
 #include <QLibrary>
@@ -13,6 +14,16 @@ void describe(QString *description, const QString &text)
         *description = text;
 }
 
+// A server that reports success without handing anything back: the caller
+// would go on to call through a null pointer.
+HRESULT noObject(REFCLSID rclsid, const char *call, QString *description)
+{
+    describe(description, hresultDescription(E_UNEXPECTED) + QStringLiteral(": ") + QLatin1String(call)
+                              + QStringLiteral(" for ") + rclsid.toString()
+                              + QStringLiteral(" reported success but returned no object"));
+    return E_UNEXPECTED;
+}
+
 } // namespace
 
 QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entryName, HRESULT *hr,
@@ -22,6 +33,14 @@ QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entr
     if (libraryPath.isEmpty() || !file.exists()) {
         *hr = HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
         describe(description, hresultDescription(*hr) + QStringLiteral(": ") + libraryPath);
+        return nullptr;
+    }
+    // A library cut short would be mapped anyway and kill the process inside
+    // the loader; it fails here instead.
+    if (const std::optional<QString> problem = sharedObjectProblem(file.absoluteFilePath())) {
+        *hr = CO_E_ERRORINDLL;
+        describe(description, hresultDescription(*hr) + QStringLiteral(": ") + file.absoluteFilePath()
+                                  + QLatin1Char(' ') + *problem);
         return nullptr;
     }
     // Never unloaded: the QLibrary object may go, the library stays.
@@ -61,6 +80,8 @@ HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
         return hr;
 
     hr = getClassObject(rclsid, riid, ppv);
+    if (SUCCEEDED(hr) && !*ppv)
+        return noObject(rclsid, "DllGetClassObject", description);
     if (FAILED(hr)) {
         *ppv = nullptr;
         describe(description, hresultDescription(hr) + QStringLiteral(": ") + rclsid.toString());
@@ -80,6 +101,8 @@ HRESULT CoCreateInstance(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
         return hr;
     hr = factory->CreateInstance(nullptr, riid, ppv);
     factory->Release();
+    if (SUCCEEDED(hr) && !*ppv)
+        return noObject(rclsid, "CreateInstance", description);
     if (FAILED(hr)) {
         *ppv = nullptr;
         describe(description, hresultDescription(hr) + QStringLiteral(": ") + rclsid.toString());

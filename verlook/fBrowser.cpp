@@ -53,25 +53,51 @@ bool fBrowser::fetch(QString &sVersion)
     const qint64 untilBoundary = (startSeconds + kTimeoutSeconds) * 1000 - QDateTime::currentMSecsSinceEpoch();
     const QDeadlineTimer deadline(std::clamp<qint64>(untilBoundary, 0, kTimeoutSeconds * 1000), Qt::PreciseTimer);
 
+    // A version file is a few bytes; a reply that goes on and on is refused
+    // as soon as it is known to be too long, and never held beyond the limit:
+    // the reply buffers at most that much before the body below takes it.
+    reply->setReadBufferSize(kMaxBodyBytes);
+    QByteArray body;
+    bool tooLong = false;
+
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
+    const auto take = [&] {
+        body += reply->read(kMaxBodyBytes + 1 - body.size());
+        if (body.size() > kMaxBodyBytes) {
+            tooLong = true;
+            loop.quit();
+        }
+    };
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
+        // Content-Length of the body as it arrives (a compressed body is
+        // counted once it is unpacked).
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > kMaxBodyBytes) {
+            tooLong = true;
+            loop.quit();
+        }
+    });
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, take);
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
 
-    while (!reply->isFinished() && !deadline.hasExpired()) {
+    while (!tooLong && !reply->isFinished() && !deadline.hasExpired()) {
         timer.start(int(std::max<qint64>(deadline.remainingTime(), 1)));
         loop.exec();
         // Neither finished nor timed out: the application asked every event
         // loop to end (it is quitting), so stop waiting for the page.
-        if (!reply->isFinished() && timer.isActive()) {
+        if (!tooLong && !reply->isFinished() && timer.isActive()) {
             timer.stop();
             break;
         }
     }
+    if (!tooLong && reply->isFinished())
+        take();
 
-    if (!reply->isFinished()) {
+    if (tooLong || !reply->isFinished()) {
         reply->abort();
         return false;
     }
@@ -83,7 +109,7 @@ bool fBrowser::fetch(QString &sVersion)
         return false;
 
     const std::optional<QString> text
-        = documentBodyText(reply->readAll(), reply->header(QNetworkRequest::ContentTypeHeader).toString());
+        = documentBodyText(body, reply->header(QNetworkRequest::ContentTypeHeader).toString());
     if (!text)
         return false;
     sVersion = *text;

@@ -26,10 +26,14 @@ public:
     // True with sVersion set to the text of the loaded document's body; false,
     // sVersion unchanged, when the load fails or is still going at the 15th
     // wall-clock second boundary after the start (14 to 15 s of real time).
-    // An HTTP error page is a loaded document.
+    // An HTTP error page is a loaded document. A body longer than
+    // kMaxBodyBytes is a failed load, known from its Content-Length or as
+    // soon as the bytes past the limit arrive.
     bool Navigate(QString &sVersion);
 
     static constexpr int kTimeoutSeconds = 15;
+    // A longer reply is a failed load, whether its length is announced or not.
+    static constexpr qint64 kMaxBodyBytes = 64 * 1024;
 
 private:
     bool fetch(QString &sVersion);

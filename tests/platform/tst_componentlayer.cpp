@@ -1,20 +1,28 @@
 // The component layer on its own: the binary layout of GUIDs, BSTRs and
 // VARIANTs, the result codes that carry run-time errors, the per-user
-// registry file and the ways creation by class identifier fails.
+// registry file and the ways creation by class identifier fails, among them
+// a library cut short and a server that succeeds without an object.
 
 #include "ComBase.h"
+#include "ComPtr.h"
 #include "ComponentRegistry.h"
 #include "ComponentServer.h"
+#include "NoObjectServer.h"
+#include "UpdateCheckInterface.h"
 #include "VersionInfo.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstddef>
 #include <cstring>
+#include <link.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -36,6 +44,20 @@ QString plainLibrary()
     return QLibraryInfo::path(QLibraryInfo::LibrariesPath) + u"/libQt6Core.so.6"_s;
 }
 
+const QString kVerlook = QFileInfo(QStringLiteral(VERLOOK_PATH)).absoluteFilePath();
+
+// The tool's exit code; -1 when it crashed or hung.
+int runRegsvr(const QStringList &args, QByteArray *err = nullptr)
+{
+    QProcess p;
+    p.start(QStringLiteral(REGSVR_PATH), args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (err)
+        *err = p.readAllStandardError();
+    return p.exitCode();
+}
+
 } // namespace
 
 class TestComponentLayer : public QObject
@@ -52,6 +74,7 @@ private slots:
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
         QCOMPARE(ComponentRegistry::defaultFilePath(), registryFile());
+        QCOMPARE(::mkfifo(QFile::encodeName(m_config.filePath(u"libfifo.so"_s)).constData(), 0600), 0);
     }
 
     void guidTextAndLayout()
@@ -162,6 +185,8 @@ private slots:
                                          << HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) << u"libgone.so"_s;
         QTest::newRow("not a library") << m_config.filePath(u"notalibrary.so"_s) << CO_E_ERRORINDLL
                                        << u"notalibrary.so"_s;
+        // Refused without waiting for a writer that never comes.
+        QTest::newRow("FIFO") << m_config.filePath(u"libfifo.so"_s) << CO_E_ERRORINDLL << u"libfifo.so"_s;
         QTest::newRow("no class object entry") << plainLibrary() << HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND)
                                                << u"DllGetClassObject"_s;
     }
@@ -185,6 +210,104 @@ private slots:
         QVERIFY(!object);
         QVERIFY2(description.contains(named), qPrintable(description));
         QCOMPARE(registry.unregisterClass(kTestClass), S_OK);
+    }
+
+    // Copies of the real library cut where an interrupted copy may stop. The
+    // loader would map one cut inside a segment and die of SIGBUS; every cut
+    // is refused before it gets there, by creation and by the tool alike.
+    void truncatedLibrary_data()
+    {
+        QTest::addColumn<qint64>("cut"); // bytes kept
+        QTest::addColumn<QString>("problem"); // named in the description
+
+        QFile file(kVerlook);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray image = file.readAll();
+        ElfW(Ehdr) eh;
+        QVERIFY(image.size() > qsizetype(sizeof eh));
+        std::memcpy(&eh, image.constData(), sizeof eh);
+        ElfW(Phdr) largest{};
+        for (int i = 0; i < eh.e_phnum; ++i) {
+            ElfW(Phdr) ph;
+            std::memcpy(&ph, image.constData() + eh.e_phoff + i * sizeof ph, sizeof ph);
+            if (ph.p_type == PT_LOAD && ph.p_filesz > largest.p_filesz)
+                largest = ph;
+        }
+        const qint64 headersEnd = qint64(eh.e_phoff + eh.e_phnum * sizeof(ElfW(Phdr)));
+        const qint64 inSegment = qint64(largest.p_offset + largest.p_filesz / 2);
+        // The cuts below land where their names say.
+        QVERIFY(inSegment > headersEnd);
+        QVERIFY(eh.e_shoff > largest.p_offset + largest.p_filesz);
+        QCOMPARE(qint64(eh.e_shoff + eh.e_shnum * sizeof(ElfW(Shdr))), image.size());
+
+        QTest::newRow("empty") << qint64(0) << u"is empty"_s;
+        QTest::newRow("in the ELF header") << qint64(sizeof eh / 2) << u"ELF header"_s;
+        QTest::newRow("in the program headers") << (qint64(eh.e_phoff) + headersEnd) / 2 << u"program header"_s;
+        QTest::newRow("in a loadable segment") << inSegment << u"loadable segment"_s;
+        QTest::newRow("in the section headers") << image.size() - 1 << u"section header"_s;
+    }
+
+    void truncatedLibrary()
+    {
+        QFETCH(qint64, cut);
+        QFETCH(QString, problem);
+
+        const QTemporaryDir folder;
+        const QString copy = folder.filePath(u"libverlook.so"_s);
+        QVERIFY(QFile::copy(kVerlook, copy) && QFile::resize(copy, cut));
+
+        const ComponentRegistry registry;
+        QCOMPARE(registry.registerClass(testClass(copy, CLSID_CUpdateCheck)), S_OK);
+        void *object = reinterpret_cast<void *>(1);
+        QString description;
+        QCOMPARE(CoCreateInstance(CLSID_CUpdateCheck, IID_IUnknown, &object, &description), CO_E_ERRORINDLL);
+        QVERIFY(!object);
+        QVERIFY2(description.contains(copy) && description.contains(problem), qPrintable(description));
+        QCOMPARE(registry.unregisterClass(CLSID_CUpdateCheck), S_OK);
+
+        QByteArray err;
+        QCOMPARE(runRegsvr({copy}, &err), 3);
+        QVERIFY2(err.contains(QFile::encodeName(copy)) && err.contains(problem.toUtf8()), err.constData());
+    }
+
+    void intactCopyLoads()
+    {
+        const QTemporaryDir folder;
+        const QString copy = folder.filePath(u"libverlook.so"_s);
+        QVERIFY(QFile::copy(kVerlook, copy));
+
+        const ComponentRegistry registry;
+        QCOMPARE(registry.registerClass(testClass(copy, CLSID_CUpdateCheck)), S_OK);
+        ComPtr<IUnknown> object;
+        QString description;
+        QCOMPARE(CoCreateInstance(CLSID_CUpdateCheck, IID_IUnknown, object.put(), &description), S_OK);
+        QVERIFY(object);
+        object.reset();
+        QCOMPARE(registry.unregisterClass(CLSID_CUpdateCheck), S_OK);
+
+        QCOMPARE(runRegsvr({copy}), 0);
+        QVERIFY(registry.findClass(CLSID_CUpdateCheck).value_or(ComponentClass{}).serverPath == copy);
+        QCOMPARE(runRegsvr({u"-u"_s, copy}), 0);
+    }
+
+    // A server that reports success and hands back nothing, from its class
+    // factory or in place of one, must not leave the caller a null object.
+    void successWithoutObject()
+    {
+        const ComponentRegistry registry;
+        for (const CLSID &clsid : {kNoObjectClass, kNoFactoryClass}) {
+            QCOMPARE(registry.registerClass(testClass(QStringLiteral(NOOBJECTSERVER_PATH), clsid)), S_OK);
+            void *object = reinterpret_cast<void *>(1);
+            QString description;
+            QCOMPARE(CoCreateInstance(clsid, IID_IUnknown, &object, &description), E_UNEXPECTED);
+            QVERIFY(!object);
+            QVERIFY2(description.contains(clsid.toString()), qPrintable(description));
+        }
+        void *factory = reinterpret_cast<void *>(1);
+        QCOMPARE(CoGetClassObject(kNoFactoryClass, IID_IClassFactory, &factory), E_UNEXPECTED);
+        QVERIFY(!factory);
+        QCOMPARE(registry.unregisterClass(kNoObjectClass), S_OK);
+        QCOMPARE(registry.unregisterClass(kNoFactoryClass), S_OK);
     }
 
     void lookupsWithoutAnswer()

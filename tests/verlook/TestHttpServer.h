@@ -1,9 +1,10 @@
 #pragma once
 
 // A small HTTP server on 127.0.0.1 for the update-check tests: it answers
-// every request with one canned response, or accepts and never answers, and
-// records the request lines it saw. It runs on the test's thread, so it is
-// served only while the code under test lets events run.
+// every request with one canned response, or accepts and never answers, or
+// streams digits without end, and records the request lines it saw. It runs
+// on the test's thread, so it is served only while the code under test lets
+// events run.
 
 #include <QFile>
 #include <QHostAddress>
@@ -26,16 +27,42 @@ public:
 
     bool isListening() const { return m_server.isListening(); }
 
-    void answer(int status, const QByteArray &contentType, const QByteArray &body)
+    // Without withLength the body ends where the server closes the connection.
+    void answer(int status, const QByteArray &contentType, const QByteArray &body, bool withLength = true)
     {
-        m_silent = false;
+        m_silent = m_streaming = false;
         m_response = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
         if (!contentType.isEmpty())
             m_response += "Content-Type: " + contentType + "\r\n";
-        m_response += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        if (withLength)
+            m_response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        m_response += "Connection: close\r\n\r\n" + body;
     }
     // Accept connections and read requests, but never answer.
-    void silent() { m_silent = true; }
+    void silent()
+    {
+        m_silent = true;
+        m_streaming = false;
+    }
+    // Answer with digits that never end, claiming announcedLength as the
+    // Content-Length unless it is empty. They go out in chunks, each once the
+    // one before has left, so a client that stops reading stops the server
+    // too. At kStreamCap the server holds the connection open without sending
+    // more, so that a client that swallows everything fails a test instead of
+    // filling the machine's memory.
+    void stream(const QByteArray &announcedLength = QByteArray())
+    {
+        m_silent = false;
+        m_streaming = true;
+        streamed = 0;
+        m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
+        if (!announcedLength.isEmpty())
+            m_response += "Content-Length: " + announcedLength + "\r\n";
+        m_response += "Connection: close\r\n\r\n";
+    }
+    static constexpr qint64 kStreamCap = 64 * 1024 * 1024;
+    // Body bytes stream() has handed to the connection so far.
+    qint64 streamed = 0;
 
     // "http://127.0.0.1:<port>" followed by path.
     QString url(const QString &path = QString()) const
@@ -64,14 +91,29 @@ private:
             return;
         socket->setProperty("seen", true);
         requestLines.append(request.left(request.indexOf("\r\n")));
-        if (!m_silent) {
+        if (m_streaming) {
+            socket->write(m_response);
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { pump(socket); });
+            pump(socket);
+        } else if (!m_silent) {
             socket->write(m_response);
             socket->disconnectFromHost();
         }
     }
 
+    void pump(QTcpSocket *socket)
+    {
+        static const QByteArray chunk = QByteArray("0123456789").repeated(6554);
+        if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < chunk.size()
+            && streamed < kStreamCap) {
+            socket->write(chunk);
+            streamed += chunk.size();
+        }
+    }
+
     QTcpServer m_server;
     bool m_silent = false;
+    bool m_streaming = false;
     QByteArray m_response;
 };
 
