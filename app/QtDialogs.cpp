@@ -10,7 +10,7 @@ namespace {
 
 QString captionOrTitle(const QString &title)
 {
-    return title.isEmpty() ? QApplication::applicationDisplayName() : title;
+    return title.isEmpty() ? QApplication::applicationName() : title;
 }
 
 } // namespace

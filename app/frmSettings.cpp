@@ -2,6 +2,7 @@
 
 #include "Dialog.h"
 #include "ErrorTrap.h"
+#include "OptionButtons.h"
 #include "TitledGroupBox.h"
 #include "frmTovrane.h"
 #include "mGlobal.h"
@@ -34,7 +35,9 @@ frmSettings::frmSettings(frmTovrane &main)
     auto *splashFrame = titledGroupBox(QStringLiteral("Splash screen"), fraSettings);
     chkSplash = new QCheckBox(QStringLiteral("Don't show at startup"), splashFrame);
     chkSplash->setObjectName(QStringLiteral("chkSplash"));
-    connect(chkSplash, &QCheckBox::clicked, this, &frmSettings::chkSplash_Click);
+    // Toggled, not clicked: every way of changing a choice (a screen
+    // reader's "Toggle" too) stores it; the load fills them signals blocked.
+    connect(chkSplash, &QCheckBox::toggled, this, &frmSettings::chkSplash_Click);
     (new QVBoxLayout(splashFrame))->addWidget(chkSplash);
 
     auto *overwriteFrame = titledGroupBox(QStringLiteral("Overwrite files"), fraSettings);
@@ -43,7 +46,7 @@ frmSettings::frmSettings(frmTovrane &main)
     for (int i = 0; i < 2; ++i) {
         optOverwrite[i] = new QRadioButton(overwriteCaptions[i], overwriteFrame);
         optOverwrite[i]->setObjectName(QStringLiteral("optOverwrite_%1").arg(i));
-        connect(optOverwrite[i], &QRadioButton::clicked, this, [this, i] { optOverwrite_Click(i); });
+        connectOption(optOverwrite[i], this, [this, i] { optOverwrite_Click(i); });
         overwriteLayout->addWidget(optOverwrite[i]);
     }
 
@@ -53,7 +56,7 @@ frmSettings::frmSettings(frmTovrane &main)
     for (int i = 0; i < 2; ++i) {
         optBuildScripts[i] = new QRadioButton(buildCaptions[i], buildFrame);
         optBuildScripts[i]->setObjectName(QStringLiteral("optBuildScripts_%1").arg(i));
-        connect(optBuildScripts[i], &QRadioButton::clicked, this, [this, i] { optBuildScripts_Click(i); });
+        connectOption(optBuildScripts[i], this, [this, i] { optBuildScripts_Click(i); });
         buildLayout->addWidget(optBuildScripts[i], i, 0, 1, 2);
     }
     cmdOpen[1] = new QPushButton(buildFrame);
@@ -89,9 +92,13 @@ frmSettings::frmSettings(frmTovrane &main)
     connect(cmdOpen[0], &QPushButton::clicked, this, [this] { cmdOpen_Click(0); });
     lstScanFolders = new QListWidget(scanFrame);
     lstScanFolders->setObjectName(QStringLiteral("lstScanFolders"));
-    // A click, or Enter on the keyboard, picks the folder to remove.
+    // A click, the arrow keys or Enter pick the folder to remove.
     connect(lstScanFolders, &QListWidget::itemClicked, this, &frmSettings::lstScanFolders_Click);
     connect(lstScanFolders, &QListWidget::itemActivated, this, &frmSettings::lstScanFolders_Click);
+    connect(lstScanFolders, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            lstScanFolders_Click();
+    });
     cmdRemove = new QPushButton(QStringLiteral("Remove"), scanFrame);
     cmdRemove->setObjectName(QStringLiteral("cmdRemove"));
     cmdRemove->setEnabled(false);
@@ -163,7 +170,7 @@ void frmSettings::store(const QString &key, const QString &value, const QString 
 {
     // The choice stays in force for this run even when it cannot be stored;
     // the failure goes to the error log instead of ending the program.
-    ErrorTrap step(m_main.errorLog(), m_main.objectName(), procedure);
+    ErrorTrap step(m_main.errorLog(), objectName(), procedure);
     step([&] { WriteIniKey(m_main.IniPath, m_main.PutKey, key, value); });
 }
 

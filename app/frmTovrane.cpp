@@ -3,6 +3,7 @@
 #include "Artwork.h"
 #include "ClipListModel.h"
 #include "Completion.h"
+#include "OptionButtons.h"
 #include "TitledGroupBox.h"
 #include "Twips.h"
 #include "frmSettings.h"
@@ -166,10 +167,13 @@ void frmTovrane::buildWindow()
     connect(cmdScan, &QPushButton::clicked, this, &frmTovrane::cmdScan_Click);
     connect(cmdSelect[0], &QPushButton::clicked, this, [this] { cmdSelect_Click(0); });
     connect(cmdSelect[1], &QPushButton::clicked, this, [this] { cmdSelect_Click(1); });
-    connect(chkCheckedonly, &QCheckBox::clicked, this, &frmTovrane::chkCheckedonly_Click);
+    // Toggled, not clicked: a screen reader's "Toggle" changes the control
+    // without a click, and must run the handler all the same. The load
+    // handler fills these controls with their signals blocked.
+    connect(chkCheckedonly, &QCheckBox::toggled, this, &frmTovrane::chkCheckedonly_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmTovrane::cmdRemove_Click);
-    connect(optMode[0], &QRadioButton::clicked, this, [this] { optMode_Click(0); });
-    connect(optMode[1], &QRadioButton::clicked, this, [this] { optMode_Click(1); });
+    for (int i = 0; i < 2; ++i)
+        connectOption(optMode[std::size_t(i)], this, [this, i] { optMode_Click(i); });
     connect(cmdBuild, &QPushButton::clicked, this, &frmTovrane::cmdBuild_Click);
     connect(cmdLoad, &QPushButton::clicked, this, &frmTovrane::cmdLoad_Click);
     connect(cmdSave, &QPushButton::clicked, this, &frmTovrane::cmdSave_Click);
@@ -228,7 +232,7 @@ bool frmTovrane::eventFilter(QObject *watched, QEvent *event)
     if (watched == txtScript) {
         if (event->type() == QEvent::KeyPress) {
             const auto *key = static_cast<QKeyEvent *>(event);
-            const int code = virtualKeyCode(key->key(), key->modifiers().testFlag(Qt::KeypadModifier));
+            const int code = keyDownCode(*key);
             if (code != 0 && txtScript_KeyDown(code, shiftMask(key->modifiers())))
                 return true;
         } else if (event->type() == QEvent::FocusOut) {

@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTreeView>
 
@@ -35,12 +36,22 @@ QStringList splitSetting(const QString &value)
     return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
 }
 
+// The load puts the stored values into the controls without running their
+// handlers, which would only store the same values again.
 template <std::size_t N, typename Button>
 void selectOption(const std::array<Button *, N> &options, int index)
 {
     if (index < 0 || index >= int(N))
         throw RuntimeError(ErrNum::SubscriptOutOfRange);
+    // The option losing the choice reports only that, which runs nothing.
+    const QSignalBlocker quiet(options[std::size_t(index)]);
     options[std::size_t(index)]->setChecked(true);
+}
+
+void setQuietly(QAbstractButton *box, bool checked)
+{
+    const QSignalBlocker quiet(box);
+    box->setChecked(checked);
 }
 
 } // namespace
@@ -89,8 +100,8 @@ void frmTovrane::Form_Load()
     step([&] { selectOption(m_settings->optOverwrite, overwrite); });
     step([&] { selectOption(m_settings->optBuildScripts, buildScriptsIn); });
     step([&] { m_settings->cmdRemove->setEnabled(false); });
-    step([&] { m_settings->chkSplash->setChecked(splash == 1); });
-    step([&] { chkCheckedonly->setChecked(m_show != 0); });
+    step([&] { setQuietly(m_settings->chkSplash, splash == 1); });
+    step([&] { setQuietly(chkCheckedonly, m_show != 0); });
     step([&] { selectOption(optMode, m_mode); });
     step([&] { m_settings->lstScanFolders->addItems(splitSetting(MainFolder)); });
     step([&] { m_settings->cboExt->addItems(splitSetting(scriptExtensions)); });

@@ -1,6 +1,6 @@
+#include "Program.h"
 #include "ProgramInfo.h"
 #include "QtDialogs.h"
-#include "frmSplash.h"
 #include "frmTovrane.h"
 
 #include <QApplication>
@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tovrane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tovrane"));
+    // No display name: the toolkit would add it to every window title.
     QApplication::setOrganizationName(QStringLiteral("Kestrelle Software"));
 
     // Settings and logs live beside the program: without a folder that can be
@@ -25,8 +25,5 @@ int main(int argc, char *argv[])
     QtDialogs dialogs;
     frmTovrane main(info, dialogs, {info.updateCheckAddress(), info.programPage()});
     dialogs.setOwner(&main);
-
-    frmSplash splash(info, [&main] { main.Form_Load(); });
-    splash.Form_Load();
-    return app.exec();
+    return runProgram(main, info);
 }

@@ -51,11 +51,13 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 
         QString path;
         QByteArray bytes;
-        step([&] {
-            const ClipNameParts parts = splitClipFileName(row.file);
-            path = scriptPath(row, parts.clip, options, specificFolder, dotExt);
-            bytes = expandRow(row, parts, options.templateText);
-        });
+        // A row that gives no script name gets no script, and keeps its mark.
+        if (!step([&] {
+                const ClipNameParts parts = splitClipFileName(row.file);
+                path = scriptPath(row, parts.clip, options, specificFolder, dotExt);
+                bytes = expandRow(row, parts, options.templateText);
+            }))
+            continue;
 
         // Under "Always" the file is not even looked at: the write replaces
         // it. A link counts as a script: "No" keeps it like any other.
@@ -119,8 +121,10 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
     for (const ClipRow &row : rows) {
         if (!row.checked)
             continue;
-        complete &= step(
-            [&] { FileSteps::writeAll(file, expandRow(row, splitClipFileName(row.file), options.templateText)); });
+        QByteArray bytes;
+        // A row that gives no script name adds nothing; the others go on.
+        if (step([&] { bytes = expandRow(row, splitClipFileName(row.file), options.templateText); }))
+            complete &= step([&] { FileSteps::writeAll(file, bytes); });
     }
     complete &= step([&] { FileSteps::close(file); });
     // The file is new: a part of a batch script is worth nothing, and would

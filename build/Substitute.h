@@ -11,8 +11,7 @@ struct ClipNameParts
 };
 
 // "a.b.avi" gives a.b / avi; "clip." gives clip / "". A name without "." is
-// all extension and no name (the extension is whatever follows the last ".",
-// the name whatever comes before it).
+// all extension and has no name: RuntimeError 5.
 ClipNameParts splitClipFileName(const QString &file);
 
 // Replaces every "%CLIP%", then every "%EXT%", then every "%PATH%", each pass

@@ -2,6 +2,7 @@
 
 #include "ColorPainter.h"
 
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -174,6 +175,14 @@ int virtualKeyCode(int qtKey, bool keypad)
     case Qt::Key_QuoteDbl: return 222;
     default: return 0;
     }
+}
+
+int keyDownCode(const QKeyEvent &event)
+{
+    if (const int code = virtualKeyCode(event.key(), event.modifiers().testFlag(Qt::KeypadModifier)))
+        return code;
+    const QString text = event.text();
+    return text.size() == 1 && text.at(0).isPrint() ? text.at(0).unicode() : 0;
 }
 
 int shiftMask(Qt::KeyboardModifiers modifiers)

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <Qt>
 
+class QKeyEvent;
 class QListWidget;
 class QTextEdit;
 
@@ -40,6 +41,12 @@ int findStringPrefix(const QStringList &entries, const QString &prefix);
 // has none. `keypad` tells a numeric-keypad key (Qt::KeypadModifier) from the
 // main-keyboard key of the same Qt::Key.
 int virtualKeyCode(int qtKey, bool keypad = false);
+
+// The code the editor's key-down handler receives for a key press: its
+// virtual-key code, or, for a key that has none on a US layout (such as ü or
+// é on other layouts), the character it types, so that it extends the word
+// like any other character. 0 for a key that types nothing and has no code.
+int keyDownCode(const QKeyEvent &event);
 
 // The shift state as a bit mask: Shift 1, Ctrl 2, Alt 4.
 int shiftMask(Qt::KeyboardModifiers modifiers);

@@ -3,6 +3,7 @@
 // into parts that put it back together.
 
 #include "FuzzText.h"
+#include "RuntimeError.h"
 #include "Substitute.h"
 
 #include <QString>
@@ -61,11 +62,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString location = decode(provider.ConsumeRandomLengthString(32), utf16);
     const QString templ = decode(provider.ConsumeRemainingBytesAsString(), utf16);
 
-    const ClipNameParts parts = splitClipFileName(file);
+    // A name without "." has no clip name to give: refused, never guessed.
+    ClipNameParts parts;
+    try {
+        parts = splitClipFileName(file);
+    } catch (const RuntimeError &e) {
+        if (file.contains(QLatin1Char('.')) || e.number() != ErrNum::InvalidProcedureCall)
+            fail("a name was refused", {}, file, {}, {}, e.description());
+        parts = { QString(), file };
+    }
     if (parts.ext.contains(QLatin1Char('.')))
         fail("the extension holds a dot", {}, file, {}, {}, parts.ext);
     const QString joined = file.contains(QLatin1Char('.')) ? parts.clip + QLatin1Char('.') + parts.ext : parts.ext;
-    if (joined != file || (!file.contains(QLatin1Char('.')) && !parts.clip.isEmpty()))
+    if (joined != file)
         fail("the parts do not make up the file name", {}, file, {}, file,
             parts.clip + QStringLiteral(" | ") + parts.ext);
 

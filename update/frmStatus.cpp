@@ -7,6 +7,7 @@
 #include "Twips.h"
 #include "UpdateCheckInterface.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QLabel>
 #include <QScreen>
@@ -99,9 +100,12 @@ void frmStatus::Start()
 
     if (newer == VARIANT_FALSE)
         return;
-    setCursor(Qt::ArrowCursor);
+    // The pointer the user sees is the start-up's hourglass: the arrow
+    // stands over the question, the hourglass again while the browser starts.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
     if (m_dialogs.question(QString(), kQuestion, Dialogs::Icon::Information) == Dialogs::Yes) {
-        setCursor(Qt::WaitCursor);
+        QApplication::changeOverrideCursor(Qt::WaitCursor);
         m_dialogs.openUrl(m_pageAddress);
     }
+    QApplication::restoreOverrideCursor();
 }

@@ -9,8 +9,11 @@
 #include "TestHttpServer.h"
 #include "Unprivileged.h"
 #include "frmSettings.h"
+#include "Program.h"
 #include "frmTovrane.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -157,7 +160,9 @@ private slots:
         QCOMPARE(w->panels[2]->text(), u"Mine.avt"_s);
     }
 
-    // Every choice is stored the moment it is made.
+    // Every choice is stored the moment it is made, however it is made: a
+    // click, the space bar, or a screen reader's action (which toggles the
+    // control without clicking it).
     void choicesAreStoredAtOnce_data()
     {
         QTest::addColumn<QString>("control");
@@ -184,17 +189,29 @@ private slots:
         const auto file = [&](const QString &value) {
             return ("[Settings]\r\n" + key + "=" + value + "\r\nScriptExtensions=avs\r\n").toLatin1();
         };
-        setSettings(file(before));
-        auto w = load();
-        auto *button = w->findChild<QAbstractButton *>(control);
-        QVERIFY(button);
-        button->click();
-        QCOMPARE(settings(), file(after));
-        // The script folder can be set exactly while it is to be used.
-        const frmSettings *s = w->settingsWindow();
-        const bool scriptFolder = key == u"BuildScriptsIn" && after == u"1";
-        QCOMPARE(s->cmdOpen[1]->isEnabled(), scriptFolder);
-        QCOMPARE(s->lblFolder[1]->isEnabled(), scriptFolder);
+        for (const QString &way : {u"click"_s, u"space"_s, u"accessible action"_s}) {
+            setSettings(file(before));
+            auto w = load();
+            auto *button = w->findChild<QAbstractButton *>(control);
+            QVERIFY(button);
+            if (way == u"click") {
+                button->click();
+            } else if (way == u"space") {
+                QTest::keyClick(button, Qt::Key_Space);
+            } else {
+                QAccessibleActionInterface *actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
+                QVERIFY(actions && actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+                actions->doAction(QAccessibleActionInterface::toggleAction());
+            }
+            QVERIFY2(settings() == file(after), qPrintable(way));
+            QCOMPARE(w->mode(), key == u"Mode" ? after.toInt() : 0);
+            QCOMPARE(w->showFilter(), key == u"Show" ? after.toInt() : 0);
+            // The script folder can be set exactly while it is to be used.
+            const frmSettings *s = w->settingsWindow();
+            const bool scriptFolder = key == u"BuildScriptsIn" && after == u"1";
+            QCOMPARE(s->cmdOpen[1]->isEnabled(), scriptFolder);
+            QCOMPARE(s->lblFolder[1]->isEnabled(), scriptFolder);
+        }
     }
 
     void aFailedStoreIsLoggedAndTheValueKept()
@@ -208,6 +225,10 @@ private slots:
         const Records records = m_folder->logRecords();
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0].first, u"AddFolder"_s);
+        // The settings window's own handlers log under its own name.
+        w->settingsWindow()->chkSplash->click();
+        QVERIFY(m_folder->read(QDateTime::currentDateTime().toString(u"'tovrane_'yyyyMMdd'.log'"_s))
+                    .contains("Source module   \t: frmSettings\r\nSource procedure\t: chkSplash_Click\r\n"));
     }
 
     void filtersFileFeedsBothLists()
@@ -251,7 +272,11 @@ private slots:
         QCOMPARE(w->MainFolder, u"/a|/c"_s);
         QCOMPARE(settings(), QByteArray("[Settings]\r\nMainFolder=/a|/c\r\n"));
         removeRow(0);
-        removeRow(0);
+        // The arrow keys pick a folder as a click does.
+        QVERIFY(!s->cmdRemove->isEnabled());
+        QTest::keyClick(s->lstScanFolders, Qt::Key_Down);
+        QVERIFY(s->cmdRemove->isEnabled());
+        s->cmdRemove->click();
         QCOMPARE(w->MainFolder, QString());
         QCOMPARE(settings(), QByteArray("[Settings]\r\nMainFolder=\r\n"));
     }
@@ -326,6 +351,54 @@ private slots:
 
         QCOMPARE(m_dialogs.openedUrls, QStringList {page});
         QCOMPARE(m_folder->logRecords().size(), 6); // the missing settings only
+        // The start-up's hourglass gives way to the arrow over the question.
+        QCOMPARE(m_dialogs.questions.value(0).cursor, int(Qt::ArrowCursor));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Closing the main window ends the program whenever it happens, also
+    // while the start-up waits for the update check or its question.
+    void closingDuringTheUpdateCheckEndsTheProgram_data()
+    {
+        QTest::addColumn<bool>("duringQuestion");
+        QTest::newRow("while the check waits") << false;
+        QTest::newRow("while the question is up") << true;
+    }
+    void closingDuringTheUpdateCheckEndsTheProgram()
+    {
+        QFETCH(bool, duringQuestion);
+        setSettings("[Settings]\r\nSplash=1\r\n");
+        QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH)).ok());
+        TestHttpServer site;
+        if (duringQuestion)
+            site.answer(200, "text/plain", "102\r\n");
+        else
+            site.silent();
+        frmTovrane w(m_folder->info(), m_dialogs, {site.url(u"/freeware/tovrane/downloads"_s), QString()});
+        QTimer closer;
+        if (duringQuestion) {
+            m_dialogs.answers = {Dialogs::No};
+            m_dialogs.whileAsking = [&w] { w.close(); };
+        } else {
+            connect(&closer, &QTimer::timeout, &w, [&] {
+                if (!site.requestLines.isEmpty())
+                    w.close();
+            });
+            closer.start(10);
+        }
+        // Were the quit lost, only this would end the loop (again and again,
+        // as a quit before the loop runs is lost too).
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        watchdog.start(14000);
+        QElapsedTimer clock;
+        clock.start();
+        const int code = runProgram(w, m_folder->info());
+        QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH), true).ok());
+        QCOMPARE(code, 0);
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(w.isLoaded() && !w.isVisible());
+        QCOMPARE(site.requestLines.size(), 1);
     }
 
     void menusAndButtonsReachTheirCommands()
@@ -588,6 +661,14 @@ private slots:
         QTest::keyClick(w->txtScript, Qt::Key_Return);
         QCOMPARE(w->txtScript->toPlainText(), u"ConvertToYV12"_s);
         QTest::keyClick(w->txtScript, Qt::Key_Return);
+        QTest::keyClick(w->txtScript, Qt::Key_B);
+        QVERIFY(w->lstIntelli->isVisible());
+        // A letter of another layout extends the word like any other: no
+        // name goes on with it, so a later Enter cannot put one in.
+        QTest::sendKeyEvent(QTest::Click, w->txtScript, Qt::Key_Udiaeresis, u"\u00fc"_s, Qt::NoModifier);
+        QVERIFY(!w->lstIntelli->isVisible());
+        QTest::keyClick(w->txtScript, Qt::Key_Return);
+        QCOMPARE(w->txtScript->toPlainText(), u"ConvertToYV12\nb\u00fc\n"_s);
         QTest::keyClick(w->txtScript, Qt::Key_B);
         QVERIFY(w->lstIntelli->isVisible());
         w->cmdScan->setFocus();

@@ -95,7 +95,6 @@ private slots:
         QTest::newRow("every occurrence")
             << u"%PATH%/%CLIP%.%EXT% %CLIP%%CLIP%"_s << u"a.b.avi"_s << u"/v"_s << u"/v/a.b.avi a.ba.b"_s;
         QTest::newRow("name ending in a dot") << u"%CLIP%|%EXT%"_s << u"clip."_s << u"/v"_s << u"clip|"_s;
-        QTest::newRow("name without a dot") << u"%CLIP%|%EXT%"_s << u"AVI"_s << u"/v"_s << u"|AVI"_s;
         QTest::newRow("other case and other percent text are plain")
             << u"%clip% %Ext% %FOO% 100% %CLIP"_s << u"x.avi"_s << u"/v"_s << u"%clip% %Ext% %FOO% 100% %CLIP"_s;
         // %EXT% is replaced after %CLIP%, so it also hits what the clip name brought in,
@@ -125,6 +124,23 @@ private slots:
         QCOMPARE(contents(b + sep + u"Zwei.Ü.avs"_s),
             (u"Src(\""_s + b + u"\\Zwei.Ü.MPG\") # é\r\nTrim(0, 9)"_s).toLocal8Bit());
         QCOMPARE(records(), 0);
+    }
+
+    // A clip whose whole name is its extension (a file called AVI) gives no
+    // script name: its row is logged with 5 and skipped, never written as a
+    // hidden ".avs"; the rows after it are built.
+    void clipWithoutDotIsSkippedInBothModes()
+    {
+        const QString a = dir(u"a"_s), out = dir(u"out"_s);
+        const QList<ClipRow> rows { clip(u"AVI"_s, a), clip(u"next.avi"_s, a) };
+        QList<int> marked;
+        QCOMPARE(buildPerClip(rows, options(u"%CLIP%"_s), trap(u"Mode_1"_s), {}, [&](int r) { marked << r; }), 1);
+        QCOMPARE(marked, QList<int> { 1 });
+        QCOMPARE(entries(a), QStringList { u"next.avs"_s });
+        const QString batch = buildBatch(rows, options(u"[%CLIP%]"_s, out), trap(u"Mode_0"_s));
+        QCOMPARE(contents(batch), QByteArray("[next]"));
+        QCOMPARE(records("5"), 2);
+        QCOMPARE(records(), 2);
     }
 
     void overwriteAlwaysOrAsk()
