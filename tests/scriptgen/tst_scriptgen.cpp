@@ -51,7 +51,7 @@ BuildOptions options(const QString &templ, const QString &avsFolder = {}, bool s
 
 } // namespace
 
-class TestBuild : public QObject
+class TestScriptGen : public QObject
 {
     Q_OBJECT
 
@@ -346,5 +346,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestBuild)
-#include "tst_build.moc"
+QTEST_GUILESS_MAIN(TestScriptGen)
+#include "tst_scriptgen.moc"

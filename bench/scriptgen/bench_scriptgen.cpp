@@ -94,7 +94,7 @@ int main(int argc, char **argv)
             substitutePlaceholders(options.templateText, parts.clip, parts.ext, row.location).toLocal8Bit());
     }
 
-    const CErrorlog log(dir.path(), QStringLiteral("bench_build"));
+    const CErrorlog log(dir.path(), QStringLiteral("bench_scriptgen"));
     const ErrorTrap step(log, QStringLiteral("frmTovrane"), QStringLiteral("Mode_1"));
 
     // Each timed run starts from the same state: no scripts in the folders.
