@@ -9,6 +9,7 @@
 #include "RuntimeError.h"
 #include "SafeFile.h"
 #include "TextEncoding.h"
+#include "TextLines.h"
 #include "Twips.h"
 #include "frmAbout.h"
 #include "frmSettings.h"
@@ -157,15 +158,8 @@ void frmTovrane::readFilters()
     const QString text = decodeFile(bytes, detectTextFormat(bytes));
     QStringList offered;
     QString accumulated;
-    QList<QStringView> lines = QStringView(text).split(u'\n');
-    // A final line break ends the last line; it does not start another.
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    for (QStringView raw : std::as_const(lines)) {
-        while (raw.endsWith(u'\r'))
-            raw.chop(1);
+    for (QString line : splitLines(text)) {
         // Only blanks are trimmed, as the file's lines are taken literally.
-        QString line = raw.toString();
         qsizetype from = 0, to = line.size();
         while (from < to && line[from] == QLatin1Char(' '))
             ++from;

@@ -3,6 +3,7 @@
 #include "RuntimeError.h"
 #include "SafeFile.h"
 #include "TextEncoding.h"
+#include "TextLines.h"
 #include "VbConvert.h"
 
 namespace {
@@ -55,29 +56,6 @@ QByteArray lowerSameLength(const QByteArray &text, TextFormat::Encoding encoding
     return out;
 }
 
-// Lone CR and lone LF become CR LF, so a file edited with another line-end
-// style reads and rewrites like one written here. CR LF text is unchanged.
-QByteArray normalizeLineEnds(const QByteArray &text)
-{
-    if (!text.contains('\n') && !text.contains('\r'))
-        return text;
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            out += crlf;
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out += crlf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // The settings file's text without its byte-order mark, and how it is
 // encoded, so that a write gives back every byte it does not change.
 struct SettingsFile
@@ -101,23 +79,6 @@ SettingsFile readSettingsFile(const QString &fileName)
     file.format = detectTextFormat(bytes, true);
     file.text = file.format.byteOrderMark ? bytes.mid(Utf8Bom.size()) : bytes;
     return file;
-}
-
-QList<QByteArray> splitLines(const QByteArray &text)
-{
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.append(text.mid(start));
-    return lines;
 }
 
 bool hasLineBreak(const QString &text)
@@ -170,7 +131,7 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
     }
     // Working text: one line break before, so a header on the first line is
     // found like any other, and "[]" after, so a "[" follows the last section.
-    QByteArray text = crlf + normalizeLineEnds(file.text) + "[]";
+    QByteArray text = crlf + withLineEnds(file.text, crlf) + "[]";
     const QByteArray low = file.lower(text);
     const QByteArray sectionBytes = file.encode(section);
     const QByteArray keyBytes = file.encode(key);

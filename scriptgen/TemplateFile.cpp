@@ -4,6 +4,7 @@
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
 #include "SafeFile.h"
+#include "TextLines.h"
 
 #include <QFileInfo>
 
@@ -20,10 +21,7 @@ QString defaultTemplatePath(const QString &programFolder)
 TemplateText fileTextToEditor(const QByteArray &fileBytes)
 {
     const TextFormat format = detectTextFormat(fileBytes);
-    QString text = decodeFile(fileBytes, format);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return { text, format };
+    return { withLineEnds(decodeFile(fileBytes, format), QStringLiteral("\n")), format };
 }
 
 QString editorTextWithCrLf(const QString &editorText)
