@@ -1,5 +1,7 @@
 #include "TextEncoding.h"
 
+#include <QStringDecoder>
+
 #include <array>
 
 namespace {
@@ -31,11 +33,20 @@ int unicodeToCp1252(char16_t c)
     return -1;
 }
 
+// The local encoding's text of `bytes`, a byte-order mark at the start kept
+// as a character (QString::fromLocal8Bit would drop it, and with it bytes of
+// the file).
+QString decodeLocal(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 bool isLocal(const QByteArray &bytes)
 {
     for (const char c : bytes) {
         if (uchar(c) >= 0x80)
-            return QString::fromLocal8Bit(bytes).toLocal8Bit() == bytes;
+            return decodeLocal(bytes).toLocal8Bit() == bytes;
     }
     return true;
 }
@@ -57,7 +68,7 @@ TextFormat detectTextFormat(const QByteArray &bytes, bool withBom)
 QString decodeText(const QByteArray &bytes, TextFormat::Encoding encoding)
 {
     if (encoding == TextFormat::Encoding::Local)
-        return QString::fromLocal8Bit(bytes);
+        return decodeLocal(bytes);
     QString text(bytes.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i)
         text[i] = QChar(cp1252ToUnicode(uchar(bytes[i])));
