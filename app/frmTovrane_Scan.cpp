@@ -4,25 +4,25 @@
 #include "ClipListModel.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
-#include "SafeFile.h"
 #include "ScanWalk.h"
-#include "ScriptBuild.h"
 #include "ScriptRemoval.h"
 #include "frmSettings.h"
 #include "mGlobal.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QSet>
 
 void frmTovrane::cmdScan_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdScan_Click"));
+    // Missing scan folders and names that cannot be held go to this
+    // procedure's record; what fails inside the walk goes to the walk's.
+    const ErrorTrap walkStep(m_errorlog, objectName(), QStringLiteral("ScanFolder"));
     step([&] { QApplication::setOverrideCursor(Qt::WaitCursor); });
     step([&] { m_clips->clear(); });
     step([&] {
         const QStringList folders = m_settings ? m_settings->scanFolders() : QStringList();
-        m_clips->setRows(scanFolders(folders, ScanOptions {m_extensions, m_show != 0}, m_errorlog));
+        m_clips->setRows(scanFolders(folders, ScanOptions { m_extensions, m_show != 0 }, step, walkStep));
     });
     step([&] { setBuildCommandsEnabled(m_clips->rowCount() > 0); });
     step([&] { UpdateStatusBar(m_clips->rowCount(), QString()); });
@@ -45,8 +45,7 @@ void frmTovrane::chkCheckedonly_Click()
 
 void frmTovrane::cmdRemove_Click()
 {
-    // Failures here are skipped without a record: a folder without scripts,
-    // or one that is gone, simply has nothing to remove.
+    // No trap: the removal skips its own failures without a record.
     const QString extension = m_settings ? m_settings->scriptExtension().toLower() : QString();
     const QString prompt = QStringLiteral("This will remove all existing scripts with the extension .") + extension
         + QStringLiteral(" from the checked directories. Continue?");
@@ -54,28 +53,9 @@ void frmTovrane::cmdRemove_Click()
         return;
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    BuildOptions beside; // the clip's own script, as the per-clip build names it
-    beside.scriptExtension = extension;
+    // A copy, since the marks change while the removal walks the rows.
     const QList<ClipRow> rows = m_clips->rows();
-    QSet<QString> cleared; // a folder is emptied of scripts once, however many clips it holds
-    for (int row = 0; row < rows.size(); ++row) {
-        if (!rows[row].checked)
-            continue;
-        try {
-            if (!cleared.contains(rows[row].location)) {
-                cleared.insert(rows[row].location);
-                removeScripts(rows[row].location, extension);
-            }
-        } catch (...) {
-        }
-        try {
-            // A script that could not be deleted (no rights to its folder)
-            // still stands beside the clip, and the list must not say otherwise.
-            if (!SafeFile::fileOrLinkExists(scriptPathFor(rows[row], beside)))
-                m_clips->setAvs(row, QStringLiteral("-"));
-        } catch (...) {
-        }
-    }
+    removeCheckedScripts(rows, extension, [&](int row) { m_clips->setAvs(row, QStringLiteral("-")); });
     QApplication::restoreOverrideCursor();
     m_dialogs.message(QString(), QStringLiteral("All done!"));
 }

@@ -2,6 +2,7 @@
 // must equal three plain left-to-right passes, and the file name must split
 // into parts that put it back together.
 
+#include "ClipRow.h"
 #include "FuzzText.h"
 #include "RuntimeError.h"
 #include "Substitute.h"

@@ -13,3 +13,15 @@ struct ClipRow
 
     friend bool operator==(const ClipRow &, const ClipRow &) = default;
 };
+
+// A clip's "File" text split at its last ".": the name the scripts are called
+// after and the extension exactly as the file system spelled it.
+struct ClipNameParts
+{
+    QString clip;
+    QString ext;
+};
+
+// "a.b.avi" gives a.b / avi; "clip." gives clip / "". A name without "." is
+// all extension and has no name: RuntimeError 5.
+ClipNameParts splitClipFileName(const QString &file);

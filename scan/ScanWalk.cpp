@@ -1,6 +1,5 @@
 #include "ScanWalk.h"
 
-#include "CErrorlog.h"
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
 #include "TextEncoding.h"
@@ -157,9 +156,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     const FolderId &id() const { return m_id; }
 
-    // False when the entries cannot be read at all. With stopAtFirstFile only
-    // the first file is taken and nothing else.
-    bool read(Listing &out, bool stopAtFirstFile)
+    // False when the entries cannot be read at all.
+    bool read(Listing &out)
     {
         if (m_fd < 0 || m_dir)
             return false;
@@ -179,8 +177,6 @@ public:
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                 continue;
             const EntryKind kind = kindOf(fd, entry);
-            if (stopAtFirstFile && kind.kind != Kind::File)
-                continue;
             if (kind.kind == Kind::Other && !kind.link)
                 continue;
             if (!decodeExactly(name, decoded)) {
@@ -198,8 +194,6 @@ public:
                 if (kind.link && kind.kind != Kind::File)
                     out.otherLinks.append(decoded);
             }
-            if (stopAtFirstFile)
-                return true;
         }
         return !(out.error != 0 && out.isEmpty());
     }
@@ -280,8 +274,8 @@ QString normalFolderPath(const QString &folder)
 class BadNameReport
 {
 public:
-    explicit BadNameReport(const CErrorlog &log)
-        : m_trap(log, QStringLiteral("frmTovrane"), QStringLiteral("cmdScan_Click"))
+    explicit BadNameReport(const ErrorTrap &step)
+        : m_trap(step)
     { }
 
     // A folder is named with a trailing separator: all it holds is left out.
@@ -301,17 +295,17 @@ public:
     }
 
 private:
-    ErrorTrap m_trap;
+    const ErrorTrap &m_trap;
     QSet<QString> m_reported;
 };
 
 class Walker
 {
 public:
-    Walker(const ScanOptions &options, const CErrorlog &log, BadNameReport &badNames, QList<ClipRow> &out)
+    Walker(const ScanOptions &options, const ErrorTrap &walkStep, BadNameReport &badNames, QList<ClipRow> &out)
         : m_matcher(options.extensions)
         , m_onlyWithoutScript(options.onlyWithoutScript)
-        , m_trap(log, QStringLiteral("frmTovrane"), QStringLiteral("ScanFolder"))
+        , m_trap(walkStep)
         , m_badNames(badNames)
         , m_out(out)
     { }
@@ -354,7 +348,7 @@ private:
         if (!first)
             return;
         Listing listing;
-        if (!folder.read(listing, false) || !listing.hasFiles())
+        if (!folder.read(listing) || !listing.hasFiles())
             return;
 
         if (listing.error != 0)
@@ -415,51 +409,35 @@ private:
 
     ExtensionMatcher m_matcher;
     bool m_onlyWithoutScript;
-    ErrorTrap m_trap;
+    const ErrorTrap &m_trap;
     BadNameReport &m_badNames;
     QList<ClipRow> &m_out;
     std::unordered_set<FolderId, FolderIdHash> m_visited;
     QString m_scriptName;
 };
 
-void walkScanFolder(const QString &folder, const ScanOptions &options, const CErrorlog &log, BadNameReport &badNames,
-    QList<ClipRow> &out)
+void walkScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &walkStep,
+    BadNameReport &badNames, QList<ClipRow> &out)
 {
     if (folder.isEmpty())
         return;
-    Walker(options, log, badNames, out).walk(normalFolderPath(folder));
+    Walker(options, walkStep, badNames, out).walk(normalFolderPath(folder));
 }
 
 } // namespace
 
-QString GetExtension(const QString &fileName)
+void ScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep,
+    QList<ClipRow> &out)
 {
-    return extensionOf(fileName).toString();
+    BadNameReport badNames(step);
+    walkScanFolder(folder, options, walkStep, badNames, out);
 }
 
-bool IsCorrectExt(const QString &extensionList, const QString &extension)
-{
-    return ExtensionMatcher(extensionList).matches(extension);
-}
-
-bool HasFiles(const QString &folder)
-{
-    Folder dir(folder);
-    Listing listing;
-    return dir.read(listing, true) && listing.hasFiles();
-}
-
-void ScanFolder(const QString &folder, const ScanOptions &options, const CErrorlog &log, QList<ClipRow> &out)
-{
-    BadNameReport badNames(log);
-    walkScanFolder(folder, options, log, badNames, out);
-}
-
-QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &options, const CErrorlog &log)
+QList<ClipRow> scanFolders(
+    const QStringList &scanFolders, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep)
 {
     QList<ClipRow> rows;
-    const ErrorTrap step(log, QStringLiteral("frmTovrane"), QStringLiteral("cmdScan_Click"));
-    BadNameReport badNames(log);
+    BadNameReport badNames(step);
     for (const QString &item : scanFolders) {
         bool found = false;
         step([&] {
@@ -469,7 +447,7 @@ QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &op
             found = true;
         });
         if (found)
-            walkScanFolder(item, options, log, badNames, rows);
+            walkScanFolder(item, options, walkStep, badNames, rows);
     }
     return rows;
 }

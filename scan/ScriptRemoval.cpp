@@ -1,10 +1,12 @@
 #include "ScriptRemoval.h"
 
+#include "CErrorlog.h"
 #include "SafeFile.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QSet>
 
 int removeScripts(const QString &folder, const QString &extension)
 {
@@ -42,4 +44,31 @@ int removeScripts(const QString &folder, const QString &extension)
         // The caller goes on whatever happens here; what was deleted counts.
     }
     return removed;
+}
+
+void removeCheckedScripts(
+    const QList<ClipRow> &rows, const QString &extension, const std::function<void(int row)> &markRemoved)
+{
+    // A folder that is gone, or holds no scripts, simply has nothing to
+    // remove: nothing here is worth a record.
+    QSet<QString> cleared;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const ClipRow &row = rows.at(i);
+        if (!row.checked)
+            continue;
+        try {
+            if (!cleared.contains(row.location)) {
+                cleared.insert(row.location);
+                removeScripts(row.location, extension);
+            }
+        } catch (...) { }
+        try {
+            // A script that could not be deleted (no rights to its folder)
+            // still stands beside the clip, and the list must not say otherwise.
+            const QString script
+                = CErrorlog::Bracket(row.location) + splitClipFileName(row.file).clip + QLatin1Char('.') + extension;
+            if (!SafeFile::fileOrLinkExists(script) && markRemoved)
+                markRemoved(int(i));
+        } catch (...) { }
+    }
 }

@@ -3,6 +3,7 @@
 // memory with every row held in the model. Make the tree with make_tree.py.
 #include "CErrorlog.h"
 #include "ClipListModel.h"
+#include "ErrorTrap.h"
 #include "ScanWalk.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,8 @@ int main(int argc, char **argv)
     const ScanOptions options { args.size() > 2 ? args.at(2) : QStringLiteral("AVI|MPG|MPEG|MP4|MKV|M2V|VOB"), false };
     QTemporaryDir logDir;
     const CErrorlog log(logDir.path(), QStringLiteral("bench_scan"));
+    const ErrorTrap step(log, QStringLiteral("frmTovrane"), QStringLiteral("cmdScan_Click"));
+    const ErrorTrap walkStep(log, QStringLiteral("frmTovrane"), QStringLiteral("ScanFolder"));
     ClipListModel model;
 
     qint64 findCount = 0;
@@ -63,7 +66,7 @@ int main(int argc, char **argv)
         model.clear();
         QElapsedTimer t;
         t.start();
-        model.setRows(scanFolders({ tree }, options, log));
+        model.setRows(scanFolders({ tree }, options, step, walkStep));
         scanTimes << t.nsecsElapsed() / 1e9;
         rows = model.rows().size();
         findTimes << timeFind(tree, findCount);

@@ -53,10 +53,15 @@ void makeFile(const QByteArray &path)
     ::close(fd);
 }
 
+QList<ClipRow> scanWith(const QStringList &folders, const QString &extensions, const CErrorlog &log)
+{
+    const ErrorTrap step(log, u"frmTovrane"_s, u"cmdScan_Click"_s), walkStep(log, u"frmTovrane"_s, u"ScanFolder"_s);
+    return scanFolders(folders, { extensions, false }, step, walkStep);
+}
+
 QList<ClipRow> scanOf(const QStringList &folders, const QString &logFolder)
 {
-    const CErrorlog log(logFolder, u"tovrane"_s);
-    return scanFolders(folders, { u"AVI"_s, false }, log);
+    return scanWith(folders, u"AVI"_s, CErrorlog(logFolder, u"tovrane"_s));
 }
 
 QByteArray logOf(const QString &logFolder)
@@ -112,7 +117,7 @@ private slots:
         const CErrorlog log(logPath, u"tovrane"_s);
 
         // Each of the three meets a folder that is gone, a failure to log.
-        QList<ClipRow> rows = scanFolders({ gone, clips }, { u"AVI"_s, false }, log);
+        QList<ClipRow> rows = scanWith({ gone, clips }, u"AVI"_s, log);
         QCOMPARE(rows,
             (QList<ClipRow> { { true, u"a.avi"_s, clips, u"-"_s }, { true, u"b.avi"_s, clips + u"/sub"_s, u"-"_s } }));
         rows.prepend(ClipRow { true, u"lost.avi"_s, gone, u"-"_s });
@@ -191,7 +196,7 @@ private slots:
             QVERIFY(!Unprivileged::mayAccess(locked, R_OK));
             const CErrorlog log(logDir.path(), u"tovrane"_s);
             // "location below the root|file|mark|check", in list order.
-            for (const ClipRow &row : scanFolders({ root }, { u"AVI|MKV"_s, false }, log)) {
+            for (const ClipRow &row : scanWith({ root }, u"AVI|MKV"_s, log)) {
                 const QString where = row.location == root ? u"."_s : row.location.mid(root.size() + 1);
                 rows << u"%1|%2|%3|%4"_s.arg(where, row.file, row.avs, row.checked ? u"on"_s : u"off"_s);
             }

@@ -1,4 +1,5 @@
 #include "CErrorlog.h"
+#include "ErrorTrap.h"
 #include "ScanWalk.h"
 
 #include <QDir>
@@ -41,8 +42,9 @@ class TestScanWalk : public QObject
         const QStringList &folders, const QString &extensions = u"AVI|MPG|MPEG"_s, bool onlyWithoutScript = false) const
     {
         const CErrorlog log(m_logDir.path(), u"tovrane"_s);
+        const ErrorTrap step(log, u"frmTovrane"_s, u"cmdScan_Click"_s), walkStep(log, u"frmTovrane"_s, u"ScanFolder"_s);
         QStringList out;
-        for (const ClipRow &row : scanFolders(folders, { extensions, onlyWithoutScript }, log)) {
+        for (const ClipRow &row : scanFolders(folders, { extensions, onlyWithoutScript }, step, walkStep)) {
             const QString where = row.location.startsWith(m_root) ? row.location.mid(m_root.size()) : row.location;
             out << u"%1/%2 %3 %4"_s.arg(where, row.file, row.avs, row.checked ? u"on"_s : u"off"_s);
         }
@@ -70,11 +72,13 @@ private slots:
     // The rest of the matching shows in the scans below.
     void extensionMatching()
     {
-        QVERIFY(!IsCorrectExt(u"AVI|MPG"_s, u"AV"_s));
-        QVERIFY(!IsCorrectExt(QString(), QString())); // an empty list has no entry, not one empty entry
+        touch({ u"x.av"_s, u"y.straße"_s, u"z.ävi"_s, u"w."_s });
+        QCOMPARE(scan({ m_root }, u"AVI|MPG"_s), QStringList());
+        // An empty list has no entry, not one empty entry that "w." would match.
+        QCOMPARE(scan({ m_root }, QString()), QStringList());
         // One unit in, one unit out: "ß" has no one-letter capital and never becomes "SS".
-        QVERIFY(IsCorrectExt(u"ÄVI|STRAßE"_s, u"straße"_s));
-        QVERIFY(!IsCorrectExt(u"STRASSE"_s, u"straße"_s));
+        QCOMPARE(scan({ m_root }, u"ÄVI|STRAßE"_s), QStringList({ u"/y.straße - on"_s, u"/z.ävi - on"_s }));
+        QCOMPARE(scan({ m_root }, u"STRASSE"_s), QStringList());
     }
 
     void ordersMarksAndChecks()

@@ -1,11 +1,15 @@
 #include "CErrorlog.h"
 #include "ScriptRemoval.h"
+#include "Unprivileged.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <stdexcept>
 
 class TestScriptRemoval : public QObject
 {
@@ -31,6 +35,10 @@ class TestScriptRemoval : public QObject
             all << it.next().mid(m_dir.path().size() + 1);
         all.sort();
         return all;
+    }
+    ClipRow clip(const QString &file, bool checked = true) const
+    {
+        return { checked, QFileInfo(file).fileName(), path(QFileInfo(file).path()), "Y" };
     }
 
 private slots:
@@ -70,22 +78,60 @@ private slots:
         QCOMPARE(left(), QStringList({ "d.a", "e.avs", "f.", "noext" }));
     }
 
-    void failuresAreCountedNotThrown()
+    void missingFolderRemovesNothing()
     {
         QCOMPARE(removeScripts(path("missing"), "avs"), 0);
         // An empty folder is no folder, not the current one.
         QCOMPARE(removeScripts(QString(), "avs"), 0);
+    }
 
-        make({ "locked/a.avs" });
-        const QString locked = path("locked");
-        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
-        const int removed = removeScripts(locked, "avs");
-        const bool exists = QFile::exists(locked + "/a.avs");
-        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (removed == 1)
-            QSKIP("Permissions do not stop this user (root) from deleting in the folder");
-        QCOMPARE(removed, 0);
-        QVERIFY(exists);
+    // Each checked clip's folder is cleared once, at its first clip: a script
+    // that turns up after that (here made by the first mark) stays.
+    void checkedFoldersAreClearedOnceAndTheirClipsMarked()
+    {
+        make({ "x/a.avi", "x/a.avs", "x/b.avi", "x/b.avs", "x/stray.avs", "x/u.avi", "x/u.avs", "y/c.avi", "y/c.avs" });
+        const QList<ClipRow> rows { clip("x/a.avi"), clip("x/u.avi", false), clip("x/b.avi"), clip("y/c.avi", false) };
+        QList<int> marked;
+        removeCheckedScripts(rows, "avs", [&](int row) {
+            if (marked.isEmpty())
+                make({ "x/late.avs" });
+            marked << row;
+        });
+        // An unchecked clip loses its script with its folder's but keeps its
+        // mark; an unchecked clip's folder keeps its scripts.
+        QCOMPARE(marked, (QList<int> { 0, 2 }));
+        QCOMPARE(
+            left(), QStringList({ "x", "x/a.avi", "x/b.avi", "x/late.avs", "x/u.avi", "y", "y/c.avi", "y/c.avs" }));
+    }
+
+    // A script that could not be deleted, a clip without a name for its
+    // script and a mark that fails stop neither the removal nor the rows after.
+    void marksOnlyWhatIsGone()
+    {
+        make({ "locked/a.avi", "locked/a.avs", "d/AVI", "d/AVI.avs", "e/e.avi", "f/f.avi" });
+        const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+            | QFile::WriteOther | QFile::ExeOther;
+        const auto restore = qScopeGuard([&] { QFile::setPermissions(path("locked"), everyone); });
+        for (const QString &folder : { m_dir.path(), path("d"), path("e"), path("f") })
+            QVERIFY(QFile::setPermissions(folder, everyone));
+        QVERIFY(QFile::setPermissions(path("locked"), everyone & ~(QFile::WriteOwner | QFile::WriteOther)));
+        const QList<ClipRow> rows { clip("locked/a.avi"), clip("d/AVI"), clip("e/e.avi"), clip("f/f.avi") };
+        QList<int> marked;
+        {
+            const Unprivileged asUser;
+            if (!asUser.ok() || Unprivileged::mayAccess(path("locked"), W_OK))
+                QSKIP("cannot act as a user whom a locked folder stops");
+            if (!Unprivileged::mayAccess(path("d"), W_OK | X_OK))
+                QSKIP("the temporary folder is out of other users' reach (TMPDIR below a private folder?)");
+            removeCheckedScripts(rows, "avs", [&](int row) {
+                marked << row;
+                if (row == 2)
+                    throw std::runtime_error("the list is gone");
+            });
+        }
+        QCOMPARE(marked, (QList<int> { 2, 3 }));
+        QVERIFY(QFile::exists(path("locked/a.avs")));
+        QVERIFY(!QFile::exists(path("d/AVI.avs")));
     }
 };
 

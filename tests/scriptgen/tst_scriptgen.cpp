@@ -1,4 +1,5 @@
 #include "CErrorlog.h"
+#include "ClipRow.h"
 #include "ErrorTrap.h"
 #include "ScriptBuild.h"
 #include "Substitute.h"
