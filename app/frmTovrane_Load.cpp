@@ -3,13 +3,10 @@
 #include "frmTovrane.h"
 
 #include "ClipListModel.h"
-#include "ColorSpans.h"
 #include "Completion.h"
 #include "ErrorTrap.h"
+#include "FilterList.h"
 #include "RuntimeError.h"
-#include "SafeFile.h"
-#include "TextEncoding.h"
-#include "TextLines.h"
 #include "Twips.h"
 #include "frmAbout.h"
 #include "frmSettings.h"
@@ -152,30 +149,9 @@ void frmTovrane::Form_Load()
 
 void frmTovrane::readFilters()
 {
-    const QString path = m_info.pathInFolder(QStringLiteral("Filters.txt"));
-    QByteArray bytes;
-    RuntimeError::check(SafeFile::readFile(path, bytes), path);
-    const QString text = decodeFile(bytes, detectTextFormat(bytes));
-    QStringList offered;
-    QString accumulated;
-    for (QString line : splitLines(text)) {
-        // Only blanks are trimmed, as the file's lines are taken literally.
-        qsizetype from = 0, to = line.size();
-        while (from < to && line[from] == QLatin1Char(' '))
-            ++from;
-        while (to > from && line[to - 1] == QLatin1Char(' '))
-            --to;
-        line = line.mid(from, to - from);
-        if (line.size() > 1)
-            offered << line;
-        const QString upper = upperPerUnit(line);
-        if (accumulated.isEmpty())
-            accumulated = upper;
-        else
-            accumulated += QLatin1Char('|') + upper;
-    }
-    fillCompletionList(lstIntelli, offered);
-    FilterNames = accumulated.isEmpty() ? QStringList() : accumulated.split(QLatin1Char('|'));
+    const FilterList list = readFilterList(m_info.pathInFolder(QStringLiteral("Filters.txt")));
+    fillCompletionList(lstIntelli, list.offered);
+    FilterNames = list.filterNames;
 }
 
 void frmTovrane::AddFolder(const QString &folder)

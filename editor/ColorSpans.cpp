@@ -1,5 +1,7 @@
 #include "ColorSpans.h"
 
+#include "mGlobal.h"
+
 #include <QStringView>
 
 #include <algorithm>
@@ -15,7 +17,6 @@ const std::array<QString, 3> &placeholderTokens()
         QStringLiteral("%PATH%") };
     return tokens;
 }
-
 
 PaintedStyle styleOf(SpanKind kind)
 {
@@ -126,27 +127,48 @@ private:
     std::array<qint32, 128> m_rootAscii {};
 };
 
+// 1-based position of `token` at or after the 1-based `from`, or 0. Every
+// token starts with "%", which is rare in a template, so the search hops from
+// one "%" to the next: with a search per match, the setup of a general
+// substring search would cost more than the hops.
+qsizetype nextOccurrence(QStringView text, QStringView token, qsizetype from)
+{
+    const qsizetype last = text.size() - token.size();
+    for (qsizetype at = from - 1; (at = text.indexOf(token.front(), at)) >= 0 && at <= last; ++at) {
+        if (std::equal(token.begin() + 1, token.end(), text.begin() + at + 1))
+            return at + 1;
+    }
+    return 0;
+}
+
 void findPlaceholders(QStringView text, QList<ColorSpan> &spans)
 {
-    // Every token starts with "%", and no two tokens can match at one place.
-    qsizetype pos = 0;
-    while ((pos = text.indexOf(u'%', pos)) >= 0) {
-        qsizetype matched = 0;
-        for (const QString &token : placeholderTokens()) {
-            if (text.sliced(pos).startsWith(token)) {
-                matched = token.size();
-                break;
-            }
-        }
-        if (matched > 0) {
-            spans.append({ pos, matched, SpanKind::Placeholder });
-            pos += matched;
-        } else {
-            ++pos;
+    // Each token's next occurrence at or after the scan position (1-based, 0
+    // for none). A token is searched again only once the scan has passed its
+    // occurrence, so each token's search crosses the text once, however many
+    // matches there are.
+    const auto &tokens = placeholderTokens();
+    QList<qsizetype> found;
+    for (const QString &token : tokens)
+        found.append(nextOccurrence(text, token, 1));
+    for (;;) {
+        const int k = GetLowestIndex(found);
+        if (found[k] == 0)
+            break;
+        const qsizetype length = tokens[size_t(k)].size();
+        spans.append({ found[k] - 1, length, SpanKind::Placeholder });
+        const qsizetype pos = found[k] + length;
+        for (qsizetype t = 0; t < found.size(); ++t) {
+            if (found[t] != 0 && found[t] < pos)
+                found[t] = nextOccurrence(text, tokens[size_t(t)], pos);
         }
     }
 }
 
+// The tie-break is GetLowestIndex's, as for the placeholders: the occurrence
+// that starts first wins, and at one position the earlier name. The trie
+// walked from each position in turn gives that directly, without keeping and
+// comparing the next occurrence of each of hundreds of names.
 void findFilterNames(QStringView upper, const QStringList &filterNames, QList<ColorSpan> &spans)
 {
     const NameTrie trie(filterNames);
@@ -181,42 +203,6 @@ void findComments(QStringView text, QList<ColorSpan> &spans)
     }
 }
 
-// 1-based position of `needle` in `haystack` at or after the 1-based `from`,
-// or 0: the search primitive the straightforward passes are written in.
-qsizetype inStr(qsizetype from, const QString &haystack, const QString &needle)
-{
-    if (needle.isEmpty())
-        return 0;
-    return haystack.indexOf(needle, from - 1) + 1;
-}
-
-// The index of the smallest non-zero position, ties to the lowest index; -1
-// when every position is 0.
-qsizetype lowestFound(const std::vector<qsizetype> &found)
-{
-    qsizetype best = -1;
-    for (size_t k = 0; k < found.size(); ++k) {
-        if (found[k] != 0 && (best < 0 || found[k] < found[size_t(best)]))
-            best = qsizetype(k);
-    }
-    return best;
-}
-
-void referencePass(const QString &haystack, const QStringList &tokens, SpanKind kind, QList<ColorSpan> &spans)
-{
-    std::vector<qsizetype> found(size_t(tokens.size()));
-    qsizetype pos = 1;
-    for (;;) {
-        for (qsizetype k = 0; k < tokens.size(); ++k)
-            found[size_t(k)] = inStr(pos, haystack, tokens.at(k));
-        const qsizetype k = lowestFound(found);
-        if (k < 0)
-            break;
-        spans.append({ found[size_t(k)] - 1, tokens.at(k).size(), kind });
-        pos = found[size_t(k)] + tokens.at(k).size();
-    }
-}
-
 } // namespace
 
 QString upperPerUnit(const QString &text)
@@ -243,26 +229,6 @@ QList<ColorSpan> findColorSpans(const QString &text, const QStringList &filterNa
     return spans;
 }
 
-QList<ColorSpan> findColorSpansReference(const QString &text, const QStringList &filterNames)
-{
-    QList<ColorSpan> spans;
-    const QStringList tokens(placeholderTokens().begin(), placeholderTokens().end());
-    referencePass(text, tokens, SpanKind::Placeholder, spans);
-    referencePass(upperPerUnit(text), filterNames, SpanKind::FilterName, spans);
-
-    qsizetype pos = 1;
-    qsizetype h;
-    while ((h = inStr(pos, text, QStringLiteral("#"))) > 0) {
-        const qsizetype lf = inStr(h, text, QStringLiteral("\n"));
-        const qsizetype cr = inStr(h, text, QStringLiteral("\r"));
-        const qsizetype end = (lf == 0 || (cr != 0 && cr < lf)) ? cr : lf;
-        const qsizetype length = end == 0 ? text.size() - h + 1 : end - h + 1;
-        spans.append({ h - 1, length, SpanKind::Comment });
-        pos = h + 1;
-    }
-    return spans;
-}
-
 QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &spans)
 {
     QList<PaintedStyle> styles(std::max<qsizetype>(textLength, 0), PaintedStyle::Reset);
@@ -281,18 +247,4 @@ QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &
         std::fill_n(styles.begin() + start, length, styleOf(span.kind));
     }
     return styles;
-}
-
-QList<StyleRun> paintedRuns(qsizetype textLength, const QList<ColorSpan> &spans)
-{
-    const QList<PaintedStyle> styles = paintedStyles(textLength, spans);
-    QList<StyleRun> runs;
-    qsizetype runStart = 0;
-    for (qsizetype i = 1; i <= styles.size(); ++i) {
-        if (i == styles.size() || styles[i] != styles[runStart]) {
-            runs.append({ runStart, i - runStart, styles[runStart] });
-            runStart = i;
-        }
-    }
-    return runs;
 }

@@ -21,7 +21,8 @@ struct ColorSpan
 
 // The spans of the three colouring passes, in the order they are painted:
 //  1. placeholders "%CLIP%", "%EXT%", "%PATH%" (case-sensitive), left to right;
-//     at one position the earlier token wins, the scan goes on behind a match;
+//     the first occurrence wins, at one position the earlier token
+//     (GetLowestIndex); the scan goes on behind a match;
 //  2. filter names over the text upper-cased unit by unit, left to right, also
 //     inside longer words; at one position the earlier name in `filterNames`
 //     wins (whatever its length) and the scan goes on behind it. The names are
@@ -38,30 +39,10 @@ QList<ColorSpan> findColorSpans(const QString &text, const QStringList &filterNa
 // two). Filter names and the text they are found in are both folded this way.
 QString upperPerUnit(const QString &text);
 
-// The same three passes done the slow, obvious way: after each match every
-// token or name is searched again from the scan position, and every "#"
-// yields its own comment span up to the end of its line (so a line with two
-// "#" gives two spans, the second inside the first). Kept as the yardstick
-// the fast finder is checked and timed against.
-QList<ColorSpan> findColorSpansReference(const QString &text, const QStringList &filterNames);
-
 // How a character looks once every span has been painted, in order, over the
 // reset: the kind of the last span covering it, or Reset.
 enum class PaintedStyle : quint8 { Reset, Placeholder, FilterName, Comment };
 
-struct StyleRun
-{
-    qsizetype start;
-    qsizetype length;
-    PaintedStyle style;
-
-    friend bool operator==(const StyleRun &, const StyleRun &) = default;
-};
-
 // The style of each character of a text of `textLength` characters after
 // painting `spans` in order. Parts of spans outside the text are ignored.
 QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &spans);
-
-// The same cut into maximal runs of one style, in text order. An empty text
-// gives no runs.
-QList<StyleRun> paintedRuns(qsizetype textLength, const QList<ColorSpan> &spans);

@@ -35,16 +35,11 @@ bool IsLastinString(const QString &text, int a, int b)
 
 int GetLastSep(const QString &text)
 {
-    // The last 13 stands for the first character of a CR LF pair. Each code's
-    // last position is looked up once: the text may be a whole template.
+    // The last 13 stands for the first character of a CR LF pair.
     static constexpr std::array<int, 5> candidates { 32, 13, 10, 9, 13 };
     static constexpr std::array<int, 5> others { 13, 10, 9, 13, 32 };
-    std::array<qsizetype, 5> otherPos {};
-    for (size_t i = 0; i < others.size(); ++i)
-        otherPos[i] = lastPosition(text, others[i]);
     for (const int c : candidates) {
-        const qsizetype pos = lastPosition(text, c);
-        if (std::all_of(otherPos.begin(), otherPos.end(), [pos](qsizetype other) { return pos >= other; }))
+        if (std::all_of(others.begin(), others.end(), [&](int other) { return IsLastinString(text, c, other); }))
             return c;
     }
     return 32;

@@ -59,8 +59,7 @@ void fillCompletionList(QListWidget *list, const QStringList &names);
 // The key handler of the editor's completion list. The owner feeds it every
 // key press of the editor before the editor acts on it:
 //
-//     if (completion.keyDown(virtualKeyCode(e->key(), e->modifiers() & Qt::KeypadModifier),
-//                            shiftMask(e->modifiers())))
+//     if (completion.keyDown(keyDownCode(*e), shiftMask(e->modifiers())))
 //         swallow the key;
 //
 // and calls reset() when the editor loses the focus.
@@ -75,9 +74,6 @@ public:
 
     // No selection in the list, and the list hidden.
     void reset();
-
-    // The word the last key press worked on ("" after an accepted entry).
-    QString currentWord() const { return sCurrentWord; }
 
 private:
     void findCurrentWord();

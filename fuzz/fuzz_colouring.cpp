@@ -3,6 +3,7 @@
 // names and paint the same; comment spans may be cut differently.
 
 #include "ColorSpans.h"
+#include "ColourReference.h"
 #include "FuzzText.h"
 
 #include <QStringList>
@@ -28,12 +29,12 @@ std::string shown(const QList<ColorSpan> &spans)
     return out;
 }
 
-std::string shown(const QList<StyleRun> &runs)
+// One letter per character once painted: "-" reset, "P", "F", "C".
+std::string painted(qsizetype length, const QList<ColorSpan> &spans)
 {
     std::string out;
-    for (const StyleRun &r : runs)
-        out += std::string(1, "-PFC"[int(r.style)]) + ":" + std::to_string(r.start) + "+" + std::to_string(r.length)
-            + " ";
+    for (const PaintedStyle s : paintedStyles(length, spans))
+        out += "-PFC"[int(s)];
     return out;
 }
 
@@ -54,8 +55,8 @@ QList<ColorSpan> ofKind(const QList<ColorSpan> &spans, SpanKind kind)
     for (const QString &name : names)
         std::fprintf(stderr, " %s", shown(name).c_str());
     std::fprintf(stderr, "\n  fast: %s\n  reference: %s\n  fast painted: %s\n  reference painted: %s\n",
-        shown(fast).c_str(), shown(reference).c_str(), shown(paintedRuns(text.size(), fast)).c_str(),
-        shown(paintedRuns(text.size(), reference)).c_str());
+        shown(fast).c_str(), shown(reference).c_str(), painted(text.size(), fast).c_str(),
+        painted(text.size(), reference).c_str());
     std::abort();
 }
 
@@ -97,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail(kind == SpanKind::Placeholder ? "other placeholders" : "other filter names", text, names, fast,
                 reference);
     }
-    if (paintedRuns(text.size(), fast) != paintedRuns(text.size(), reference))
+    if (paintedStyles(text.size(), fast) != paintedStyles(text.size(), reference))
         fail("painted differently", text, names, fast, reference);
     return 0;
 }

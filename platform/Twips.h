@@ -17,10 +17,3 @@ inline QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
-
-inline int pixelsToTwips(int pixels)
-{
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const qreal dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
-    return qRound(pixels * 1440.0 / dpi);
-}

@@ -10,11 +10,13 @@
 // Run with QT_QPA_PLATFORM=offscreen.
 #include "ColorPainter.h"
 #include "ColorSpans.h"
+#include "ColourReference.h"
+#include "FilterList.h"
+#include "RuntimeError.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -72,40 +74,6 @@ struct Costs
     double medianCpu() const { return median(cpu); }
     double medianWall() const { return median(wall); }
 };
-
-QString trimSpaces(const QString &line)
-{
-    qsizetype b = 0;
-    qsizetype e = line.size();
-    while (b < e && line.at(b) == u' ')
-        ++b;
-    while (e > b && line.at(e - 1) == u' ')
-        --e;
-    return line.mid(b, e - b);
-}
-
-// The filter file read the way the program reads it at start: the names as
-// written (for the template) and the upper-case list the colouring gets.
-bool readFilters(const QString &path, QStringList &spelled, QStringList &upper)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QString joined;
-    for (QByteArray line : file.readAll().split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        const QString name = trimSpaces(QString::fromLocal8Bit(line));
-        if (name.size() > 1)
-            spelled << name;
-        if (joined.isEmpty())
-            joined = upperPerUnit(name);
-        else
-            joined += u'|' + upperPerUnit(name);
-    }
-    upper = joined.split(u'|');
-    return true;
-}
 
 // About 400 plausible CamelCase names, for when no filter file is at hand.
 QStringList madeUpNames()
@@ -258,7 +226,17 @@ int main(int argc, char **argv)
     const QString path = !args.isEmpty() ? args.first() : QStringLiteral(TOVRANE_SOURCE_DIR "/data/Filters.txt");
     QStringList spelled;
     QStringList upper;
-    if (readFilters(path, spelled, upper)) {
+    bool readable = true;
+    try {
+        // Read as the program reads it at start: the names as written go into
+        // the template, the upper-case list to the colouring.
+        const FilterList list = readFilterList(path);
+        spelled = list.offered;
+        upper = list.filterNames;
+    } catch (const RuntimeError &) {
+        readable = false;
+    }
+    if (readable) {
         std::printf("filter names: %lld from %s\n", qlonglong(upper.size()), qPrintable(path));
     } else {
         spelled = madeUpNames();
