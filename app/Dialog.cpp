@@ -1,7 +1,6 @@
 #include "Dialog.h"
 
 #include "TitledGroupBox.h"
-#include "frmTovrane.h"
 #include "mGlobal.h"
 
 #include <QComboBox>
@@ -15,6 +14,9 @@
 #include <QStorageInfo>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -37,9 +39,9 @@ QString withUpperDriveLetter(const QString &path)
 
 } // namespace
 
-Dialog::Dialog(frmTovrane &main, QWidget *parent)
+Dialog::Dialog(Receivers receivers, QWidget *parent)
     : QDialog(parent)
-    , m_main(main)
+    , m_receivers(std::move(receivers))
 {
     setObjectName(QStringLiteral("Dialog"));
     setWindowTitle(QStringLiteral("Choose folder"));
@@ -229,10 +231,10 @@ void Dialog::dirActivated(QListWidgetItem *item)
 void Dialog::OKButton_Click()
 {
     const QString path = withUpperDriveLetter(m_openFolder);
-    if (m_caller == QLatin1String("0"))
-        m_main.AddFolder(path);
-    else if (m_caller == QLatin1String("1"))
-        m_main.AvsFolder(path);
+    if (m_caller == QLatin1String("0") && m_receivers.addFolder)
+        m_receivers.addFolder(path);
+    else if (m_caller == QLatin1String("1") && m_receivers.avsFolder)
+        m_receivers.avsFolder(path);
     accept();
 }
 

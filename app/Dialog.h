@@ -2,22 +2,31 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
-class frmTovrane;
 
 // The folder chooser: a drive (mount) list and a folder list showing the path
 // down to the open folder and its subfolders. A new modal instance per use;
-// OK hands the open folder to the main window.
+// OK hands the open folder to the receiver of its Caller.
 class Dialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit Dialog(frmTovrane &main, QWidget *parent = nullptr);
+    // Who takes the folder on OK: addFolder for Caller 0, avsFolder for
+    // Caller 1. The chooser keeps nothing itself.
+    struct Receivers
+    {
+        std::function<void(const QString &)> addFolder;
+        std::function<void(const QString &)> avsFolder;
+    };
+
+    explicit Dialog(Receivers receivers, QWidget *parent = nullptr);
 
     // 0: add a scan folder; 1: set the script folder. Set before exec().
     void setCaller(int caller) { m_caller = QString::number(caller); }
@@ -51,7 +60,7 @@ private:
     void openStartingFolder(const QString &folder);
     void dirActivated(QListWidgetItem *item);
 
-    frmTovrane &m_main;
+    Receivers m_receivers;
     QString m_caller = QStringLiteral("0");
     QString m_labelFolder;
     QString m_openFolder;

@@ -193,7 +193,9 @@ void frmSettings::optBuildScripts_Click(int index)
 
 void frmSettings::cmdOpen_Click(int index)
 {
-    Dialog chooser(m_main, this);
+    Dialog chooser({ [this](const QString &folder) { m_main.AddFolder(folder); },
+                       [this](const QString &folder) { m_main.AvsFolder(folder); } },
+        this);
     chooser.setCaller(index);
     chooser.setLabelFolder(lblFolder[1]->text());
     chooser.exec();

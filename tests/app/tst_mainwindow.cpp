@@ -299,42 +299,42 @@ private slots:
         QCOMPARE(settings(), before); // the extension is never stored
     }
 
-    void folderChooser()
+    void settingsWindowButtonsHandTheChosenFolderBack()
     {
         QTemporaryDir tree;
         QVERIFY(QDir(tree.path()).mkpath(u"scripts/sub"_s));
         const QString scripts = QDir::toNativeSeparators(tree.filePath(u"scripts"_s));
-        const QString current = QDir::toNativeSeparators(QDir::currentPath());
+        const QString sub = QDir::toNativeSeparators(tree.filePath(u"scripts/sub"_s));
+        setSettings(("[Settings]\r\nMainFolder=/a\r\nAvsFolder=" + scripts + "\r\nBuildScriptsIn=1\r\n").toLocal8Bit());
         auto w = load();
-        const auto chooser = [&w](int caller, const QString &labelFolder) {
-            auto d = std::make_unique<Dialog>(*w);
-            d->setCaller(caller);
-            d->setLabelFolder(labelFolder);
-            d->Form_Load();
-            return d;
+        frmSettings *s = w->settingsWindow();
+        // A button opens a chooser; there `folder` is opened and OK pressed.
+        // Gives the folder the chooser opened at.
+        const auto choose = [s](int button, const QString &folder) {
+            QString openedAt;
+            QObject guard; // the answer must not outlive this call
+            QTimer::singleShot(0, &guard, [&] {
+                if (auto *d = s->findChild<Dialog *>()) {
+                    openedAt = d->openFolder();
+                    d->setOpenFolder(folder);
+                    d->OKButton->click();
+                }
+            });
+            s->cmdOpen[button]->click();
+            return openedAt;
         };
-        // The script folder opens at the label's folder; OK takes it.
-        auto d = chooser(1, scripts);
-        QCOMPARE(d->openFolder(), scripts);
-        d->OKButton->click();
-        QCOMPARE(w->scriptFolder(), scripts);
-        QCOMPARE(w->settingsWindow()->scriptFolderLabel(), scripts);
-        // A scan folder: OK adds the folder opened last; Cancel changes nothing.
-        d = chooser(0, scripts);
-        QVERIFY(d->setOpenFolder(scripts + u"/sub"_s));
-        d->OKButton->click();
-        chooser(1, current)->CancelButton->click();
+        // The script-folder button opens at the folder its label shows.
+        QCOMPARE(choose(1, sub), scripts);
+        QCOMPARE(w->scriptFolder(), sub);
+        QCOMPARE(s->scriptFolderLabel(), sub);
+        // "Add" appends, even a folder already listed.
+        QVERIFY(!choose(0, sub).isEmpty());
+        QVERIFY(!choose(0, sub).isEmpty());
+        QCOMPARE(s->scanFolders(), (QStringList { u"/a"_s, sub, sub }));
+        QCOMPARE(w->MainFolder, u"/a|%1|%1"_s.arg(sub));
         QCOMPARE(settings(),
-                 ("[Settings]\r\nMainFolder=" + scripts + "/sub\r\nAvsFolder=" + scripts + "\r\n").toLocal8Bit());
-
-        // A label folder that is gone: a note naming it, and the current
-        // folder instead; a folder that cannot be opened leaves the lists be.
-        d = chooser(1, u"/no/such/folder"_s);
-        QVERIFY(!d->lblNote->isHidden() && d->lblNote->text().contains(u"/no/such/folder"_s));
-        QCOMPARE(d->openFolder(), current);
-        QVERIFY(d->Dir1->count() > 0);
-        QVERIFY(!d->setOpenFolder(u"/no/such/folder"_s));
-        QCOMPARE(d->openFolder(), current);
+                 ("[Settings]\r\nMainFolder=/a|" + sub + "|" + sub + "\r\nAvsFolder=" + sub + "\r\nBuildScriptsIn=1\r\n")
+                     .toLocal8Bit());
     }
 
     void aNewerVersionIsOfferedAtStart()
