@@ -416,8 +416,8 @@ private:
     QString m_scriptName;
 };
 
-void walkScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &walkStep,
-    BadNameReport &badNames, QList<ClipRow> &out)
+void ScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &walkStep, BadNameReport &badNames,
+    QList<ClipRow> &out)
 {
     if (folder.isEmpty())
         return;
@@ -425,13 +425,6 @@ void walkScanFolder(const QString &folder, const ScanOptions &options, const Err
 }
 
 } // namespace
-
-void ScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep,
-    QList<ClipRow> &out)
-{
-    BadNameReport badNames(step);
-    walkScanFolder(folder, options, walkStep, badNames, out);
-}
 
 QList<ClipRow> scanFolders(
     const QStringList &scanFolders, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep)
@@ -447,7 +440,7 @@ QList<ClipRow> scanFolders(
             found = true;
         });
         if (found)
-            walkScanFolder(item, options, walkStep, badNames, rows);
+            ScanFolder(item, options, walkStep, badNames, rows);
     }
     return rows;
 }

@@ -21,25 +21,22 @@ struct ScanOptions
     bool onlyWithoutScript = false;
 };
 
-// Adds the clips of `folder` and of every folder below it to `out`, depth
+// The scan: each scan folder in order, walked on its own, so that a folder
+// given twice or below another is listed twice. A scan folder that does not
+// exist or cannot be opened is logged through `step` and skipped.
+//
+// A walk adds the clips of the folder and of every folder below it, depth
 // first: a folder's own clips (sorted by name) come before the rows of its
 // subfolders (sorted by name). A folder without files of its own, or whose
 // entries cannot be read, ends the descent on its branch. Links are followed,
-// but each real folder is walked once per call, by whichever way reaches it
-// first. A clip is marked "Y" when a regular file or a link of any kind (a
-// broken one too) stands under its script's name. A failure inside the walk
-// is logged through `walkStep` and the walk goes on.
+// but each real folder is walked once per scan folder, by whichever way
+// reaches it first. A clip is marked "Y" when a regular file or a link of any
+// kind (a broken one too) stands under its script's name. A failure inside
+// the walk is logged through `walkStep` and the walk goes on.
 //
 // A name that does not decode exactly in the local encoding is left out
 // rather than listed changed; a folder under such a name is left out with all
 // it holds. Such a folder, and such a file on the clip list, is logged once
-// through `step` (error 52, the name with its raw bytes as \xHH).
-void ScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep,
-    QList<ClipRow> &out);
-
-// The whole scan: each scan folder in order, each walked on its own as by
-// ScanFolder, so that a folder given twice or below another is listed twice.
-// A scan folder that does not exist or cannot be opened is logged through
-// `step` and skipped. A left-out name is logged once per scan.
+// per scan through `step` (error 52, the name with its raw bytes as \xHH).
 QList<ClipRow> scanFolders(
     const QStringList &scanFolders, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep);

@@ -278,6 +278,13 @@ private slots:
         QVERIFY(loaded && loaded->text.startsWith(u"# Caf\u00e9 \u00a9\n"_s));
         QVERIFY(saveTemplateText(copy, loaded->text, loaded->format, trap(u"SaveTemplate"_s)));
         QCOMPARE(readBytes(copy), templ);
+        // UTF-8 with a byte-order mark, as Windows editors save it, is UTF-8.
+        const QByteArray marked = "\xEF\xBB\xBF# Caf\xC3\xA9\r\n";
+        QVERIFY(put(avt, marked));
+        const std::optional<TemplateText> utf8 = readTemplateText(avt, QString());
+        QVERIFY(utf8 && utf8->text == u"\uFEFF# Caf\u00e9\n"_s);
+        QVERIFY(saveTemplateText(copy, utf8->text, utf8->format, trap(u"SaveTemplate"_s)));
+        QCOMPARE(readBytes(copy), marked);
         QVERIFY(logText().isEmpty());
     }
 
