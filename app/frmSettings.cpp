@@ -1,6 +1,7 @@
 #include "frmSettings.h"
 
 #include "Dialog.h"
+#include "Drops.h"
 #include "ErrorTrap.h"
 #include "OptionButtons.h"
 #include "TitledGroupBox.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -99,6 +101,9 @@ frmSettings::frmSettings(frmTovrane &main)
         if (row >= 0)
             lstScanFolders_Click();
     });
+    // Folders dropped from a file manager are added as "Add" adds them.
+    lstScanFolders->setAcceptDrops(true);
+    lstScanFolders->viewport()->installEventFilter(this);
     cmdRemove = new QPushButton(QStringLiteral("Remove"), scanFrame);
     cmdRemove->setObjectName(QStringLiteral("cmdRemove"));
     cmdRemove->setEnabled(false);
@@ -223,6 +228,29 @@ void frmSettings::cmdRemove_Click()
 void frmSettings::cmdClose_Click()
 {
     hide();
+}
+
+bool frmSettings::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != lstScanFolders->viewport())
+        return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDropEvent *>(event);
+        if (!droppedFolders(drag->mimeData()).isEmpty())
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        for (const QString &folder : droppedFolders(drop->mimeData()))
+            m_main.AddFolder(folder);
+        drop->acceptProposedAction();
+        return true;
+    }
+    default: return QDialog::eventFilter(watched, event);
+    }
 }
 
 void frmSettings::closeEvent(QCloseEvent *event)

@@ -55,6 +55,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void store(const QString &key, const QString &value, const QString &procedure);

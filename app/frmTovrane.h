@@ -2,6 +2,7 @@
 
 #include "CErrorlog.h"
 #include "ProgramInfo.h"
+#include "ScriptBuild.h"
 #include "TextEncoding.h"
 
 #include <QMainWindow>
@@ -22,6 +23,8 @@ class QRadioButton;
 class QStatusBar;
 class QTextEdit;
 class QTreeView;
+class ErrorTrap;
+class GrowingLayout;
 class frmSettings;
 
 // The program's one working window: clip list, build mode, template editor,
@@ -103,6 +106,12 @@ public:
     QAction *mRunScan = nullptr;
     QAction *mRunBuild = nullptr;
     QAction *mAbout = nullptr;
+    // The clip list's context menu.
+    QAction *mListCheck = nullptr;
+    QAction *mListUncheck = nullptr;
+    QAction *mListPreview = nullptr;
+    QAction *mListOpenFolder = nullptr;
+    QAction *mListOpenScript = nullptr;
 
 public slots:
     void cmdExit_Click();
@@ -130,20 +139,38 @@ public slots:
     void cmdEnlarge_Click();
     void txtScript_Change();
 
+    void mListCheck_Click();
+    void mListUncheck_Click();
+    void mListPreview_Click();
+    void mListOpenFolder_Click();
+    void mListOpenScript_Click();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
+    void placeEditor();
+    void buildClipActions();
+    void updateClipActions();
+    bool clipListEvent(QObject *watched, QEvent *event);
+    QList<int> selectedRows() const;
+    int currentRow() const;
+    // Space in the list: the selected rows take the opposite of the current
+    // row's check.
+    void toggleSelectedRows();
+    void followTheLayout();
     void buildMenus();
     void Form_Unload();
     void readFilters();
     void Mode_1();
     void Mode_0();
     QString templateFolder() const;
+    // Load's work once a name is chosen (by the dialog or a drop).
+    void loadTemplateFile(const QString &name, const ErrorTrap &step);
     QString editorText() const;
-    QString templateTextForBuild() const;
+    BuildOptions buildOptions() const;
     void setBuildCommandsEnabled(bool enabled);
 
     ProgramInfo m_info;
@@ -161,6 +188,9 @@ private:
     qint16 m_mode = 0;
     qint16 m_show = 0;
     bool bEnlarged = false;
+    int m_editorHeight = 3615; // twips, in the editor's normal place
+    GrowingLayout *m_layout = nullptr;
+    int m_extraWidth = 0; // what "Location" has grown by
     bool m_loaded = false;
     bool m_loading = false;
 };

@@ -46,9 +46,16 @@ QString frmTovrane::editorText() const
     return txtScript->document()->toRawText();
 }
 
-QString frmTovrane::templateTextForBuild() const
+BuildOptions frmTovrane::buildOptions() const
 {
-    return editorTextWithCrLf(editorText());
+    // The settings window's controls hold these; they are read at each use.
+    BuildOptions options;
+    options.templateText = editorTextWithCrLf(editorText());
+    options.scriptExtension = m_settings->scriptExtension();
+    options.askBeforeOverwrite = m_settings->overwritePolicy() == 1;
+    options.specificFolder = m_settings->buildScriptsIn() == 1;
+    options.avsFolder = m_avsFolder;
+    return options;
 }
 
 void frmTovrane::cmdBuild_Click()
@@ -68,13 +75,7 @@ void frmTovrane::Mode_1()
     {
         WaitCursor busy;
         BuildOptions options;
-        step([&] {
-            options.templateText = templateTextForBuild();
-            options.scriptExtension = m_settings->scriptExtension();
-            options.askBeforeOverwrite = m_settings->overwritePolicy() == 1;
-            options.specificFolder = m_settings->buildScriptsIn() == 1;
-            options.avsFolder = m_avsFolder;
-        });
+        step([&] { options = buildOptions(); });
         const QList<ClipRow> rows = m_clips->rows();
         auto ask = [&](const QString &path) {
             QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -96,11 +97,7 @@ void frmTovrane::Mode_0()
     {
         WaitCursor busy;
         BuildOptions options;
-        step([&] {
-            options.templateText = templateTextForBuild();
-            options.scriptExtension = m_settings->scriptExtension();
-            options.avsFolder = m_avsFolder;
-        });
+        step([&] { options = buildOptions(); });
         step([&] { buildBatch(m_clips->rows(), options, step); });
     }
     step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
@@ -143,6 +140,11 @@ void frmTovrane::cmdLoad_Click()
         name = m_dialogs.openFileName(QStringLiteral("Load Template"), templateFolder(), TemplateFilter);
         QCoreApplication::processEvents();
     });
+    loadTemplateFile(name, step);
+}
+
+void frmTovrane::loadTemplateFile(const QString &name, const ErrorTrap &step)
+{
     WaitCursor busy;
     if (!name.isEmpty()) {
         // A file refused by the load is not stored: the next start would

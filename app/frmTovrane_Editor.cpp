@@ -6,7 +6,6 @@
 #include "ColorSpans.h"
 #include "Completion.h"
 #include "ErrorTrap.h"
-#include "Twips.h"
 
 #include <QAction>
 #include <QListWidget>
@@ -32,17 +31,18 @@ void frmTovrane::cmdColour_Click()
 void frmTovrane::cmdEnlarge_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdEnlarge_Click"));
-    const int top = bEnlarged ? 4920 : 1100;
-    const int height = bEnlarged ? 3255 : 7200;
-    step([&] { txtScript->move(txtScript->x(), twipsToPixels(top)); });
-    step([&] { lstIntelli->move(lstIntelli->x(), txtScript->y()); });
-    step([&] { txtScript->resize(txtScript->width(), twipsToPixels(height)); });
+    // Restored, the editor is 3255 twips high, not the 3615 it starts with.
+    step([&] {
+        if (bEnlarged)
+            m_editorHeight = 3255;
+        bEnlarged = !bEnlarged;
+        placeEditor(); // the completion list follows the editor's top
+    });
     step([&] {
         // The enlarged editor covers the groups; keep it (and its list) on top.
         txtScript->raise();
         lstIntelli->raise();
     });
-    bEnlarged = !bEnlarged;
 }
 
 void frmTovrane::txtScript_Change()

@@ -2,6 +2,7 @@
 
 #include "RuntimeError.h"
 
+#include <algorithm>
 #include <limits>
 
 ClipListModel::ClipListModel(QObject *parent)
@@ -121,6 +122,21 @@ void ClipListModel::setAvs(int row, const QString &mark)
     m_rows[row].avs = mark;
     const QModelIndex i = index(row, AvsColumn);
     emit dataChanged(i, i, { Qt::DisplayRole });
+}
+
+void ClipListModel::setRowsChecked(const QList<int> &rows, bool checked)
+{
+    int first = int(m_rows.size());
+    int last = -1;
+    for (const int row : rows) {
+        if (row < 0 || row >= m_rows.size() || m_rows[row].checked == checked)
+            continue;
+        m_rows[row].checked = checked;
+        first = std::min(first, row);
+        last = std::max(last, row);
+    }
+    if (last >= 0)
+        emit dataChanged(index(first, FileColumn), index(last, FileColumn), { Qt::CheckStateRole });
 }
 
 void ClipListModel::setAllChecked(bool checked)

@@ -33,6 +33,9 @@ public:
     void setAvs(int row, const QString &mark);
     // Checks or unchecks every row with one change notification.
     void setAllChecked(bool checked);
+    // The same for the given rows (in any order; rows outside the list are
+    // passed over): one notification, however many rows.
+    void setRowsChecked(const QList<int> &rows, bool checked);
 
 private:
     void requireRow(int row) const;

@@ -25,12 +25,46 @@ QString scriptPath(const ClipRow &row, const QString &clip, const BuildOptions &
     return (options.specificFolder ? specificFolder : CErrorlog::Bracket(row.location)) + clip + dotExt;
 }
 
-QByteArray expandRow(const ClipRow &row, const ClipNameParts &parts, const QString &templ)
+QString expandRow(const ClipRow &row, const ClipNameParts &parts, const QString &templ)
 {
-    return substitutePlaceholders(templ, parts.clip, parts.ext, row.location).toLocal8Bit();
+    return substitutePlaceholders(templ, parts.clip, parts.ext, row.location);
+}
+
+QString batchPath(const QString &prefix, int n, const QString &dotExt)
+{
+    return prefix + QString::number(n) + dotExt;
+}
+
+QString batchPrefix(const BuildOptions &options)
+{
+    return CErrorlog::Bracket(options.avsFolder) + QStringLiteral("batch_file_");
 }
 
 } // namespace
+
+QString scriptText(const ClipRow &row, const QString &templateText)
+{
+    return expandRow(row, splitClipFileName(row.file), templateText);
+}
+
+ScriptPreview previewScript(const ClipRow &row, const BuildOptions &options, bool batch)
+{
+    ScriptPreview preview;
+    preview.text = scriptText(row, options.templateText);
+    if (!batch) {
+        preview.path = scriptPathFor(row, options);
+        preview.exists = SafeFile::fileOrLinkExists(preview.path);
+        return preview;
+    }
+    // The name the next batch build would take: the first one free.
+    const QString prefix = batchPrefix(options);
+    const QString dotExt = dotExtension(options);
+    for (int n = 0; n <= MaxBatchNumber && preview.path.isEmpty(); ++n) {
+        if (!SafeFile::fileOrLinkExists(batchPath(prefix, n, dotExt)))
+            preview.path = batchPath(prefix, n, dotExt);
+    }
+    return preview;
+}
 
 QString scriptPathFor(const ClipRow &row, const BuildOptions &options)
 {
@@ -55,7 +89,7 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
         if (!step([&] {
                 const ClipNameParts parts = splitClipFileName(row.file);
                 path = scriptPath(row, parts.clip, options, specificFolder, dotExt);
-                bytes = expandRow(row, parts, options.templateText);
+                bytes = expandRow(row, parts, options.templateText).toLocal8Bit();
             }))
             continue;
 
@@ -85,7 +119,7 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 
 QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step)
 {
-    const QString prefix = CErrorlog::Bracket(options.avsFolder) + QStringLiteral("batch_file_");
+    const QString prefix = batchPrefix(options);
     const QString dotExt = dotExtension(options);
 
     QFile file;
@@ -96,7 +130,7 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
     // look and the creation is skipped, never replaced.
     step([&] {
         for (int n = 0; n <= MaxBatchNumber; ++n) {
-            file.setFileName(prefix + QString::number(n) + dotExt);
+            file.setFileName(batchPath(prefix, n, dotExt));
             errno = 0;
             if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
                 created = true;
@@ -123,7 +157,7 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
             continue;
         QByteArray bytes;
         // A row that gives no script name adds nothing; the others go on.
-        if (step([&] { bytes = expandRow(row, splitClipFileName(row.file), options.templateText); }))
+        if (step([&] { bytes = scriptText(row, options.templateText).toLocal8Bit(); }))
             complete &= step([&] { FileSteps::writeAll(file, bytes); });
     }
     complete &= step([&] { FileSteps::close(file); });

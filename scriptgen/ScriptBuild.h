@@ -27,6 +27,22 @@ inline constexpr int MaxBatchNumber = 32767;
 // or the specific one) + clip name + "." + lower-cased script extension.
 QString scriptPathFor(const ClipRow &row, const BuildOptions &options);
 
+// The text a build writes for one clip: the template with the clip's
+// placeholders filled in (RuntimeError 5 for a clip whose name has no ".").
+// Written in the local encoding.
+QString scriptText(const ClipRow &row, const QString &templateText);
+
+// What a build would write for one clip, shown before anything is written:
+// the per-clip script's path and text, or (batch) the clip's block and the
+// name the next batch build would take.
+struct ScriptPreview
+{
+    QString path;
+    QString text;
+    bool exists = false; // a file or link already stands at `path`
+};
+ScriptPreview previewScript(const ClipRow &row, const BuildOptions &options, bool batch);
+
 // The per-clip build. Walks the rows in order and writes one script for each
 // checked row. Under "Ask", askOverwrite(path) is called for a script that
 // already exists; false keeps that file. markScript(row) is called for each
