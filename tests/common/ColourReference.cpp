@@ -4,29 +4,21 @@
 
 namespace {
 
-// 1-based position of `needle` in `haystack` at or after the 1-based `from`,
-// or 0: the search primitive the passes are written in.
-qsizetype inStr(qsizetype from, const QString &haystack, const QString &needle)
-{
-    if (needle.isEmpty())
-        return 0;
-    return haystack.indexOf(needle, from - 1) + 1;
-}
-
+// After each match every token is searched again from the scan position, and
+// GetLowestIndex picks the first found (at one position the earlier token).
 void referencePass(const QString &haystack, const QStringList &tokens, SpanKind kind, QList<ColorSpan> &spans)
 {
     if (tokens.isEmpty())
         return;
-    QList<qsizetype> found(tokens.size());
-    qsizetype pos = 1;
-    for (;;) {
+    QList<qsizetype> found(tokens.size()); // 1-based positions, 0 for none
+    for (qsizetype pos = 0;;) {
         for (qsizetype k = 0; k < tokens.size(); ++k)
-            found[k] = inStr(pos, haystack, tokens.at(k));
+            found[k] = tokens.at(k).isEmpty() ? 0 : haystack.indexOf(tokens.at(k), pos) + 1;
         const int k = GetLowestIndex(found);
         if (found[k] == 0)
             break;
         spans.append({ found[k] - 1, tokens.at(k).size(), kind });
-        pos = found[k] + tokens.at(k).size();
+        pos = found[k] - 1 + tokens.at(k).size();
     }
 }
 
@@ -40,16 +32,12 @@ QList<ColorSpan> findColorSpansReference(const QString &text, const QStringList 
     const QStringList tokens { QStringLiteral("%CLIP%"), QStringLiteral("%EXT%"), QStringLiteral("%PATH%") };
     referencePass(text, tokens, SpanKind::Placeholder, spans);
     referencePass(upperPerUnit(text), filterNames, SpanKind::FilterName, spans);
-
-    qsizetype pos = 1;
-    qsizetype h;
-    while ((h = inStr(pos, text, QStringLiteral("#"))) > 0) {
-        const qsizetype lf = inStr(h, text, QStringLiteral("\n"));
-        const qsizetype cr = inStr(h, text, QStringLiteral("\r"));
-        const qsizetype end = (lf == 0 || (cr != 0 && cr < lf)) ? cr : lf;
-        const qsizetype length = end == 0 ? text.size() - h + 1 : end - h + 1;
-        spans.append({ h - 1, length, SpanKind::Comment });
-        pos = h + 1;
+    // Every "#" up to and including the line's end character, or to the end.
+    for (qsizetype h = text.indexOf(u'#'); h >= 0; h = text.indexOf(u'#', h + 1)) {
+        qsizetype end = h;
+        while (end < text.size() && text.at(end) != u'\n' && text.at(end) != u'\r')
+            ++end;
+        spans.append({ h, qMin(end + 1, text.size()) - h, SpanKind::Comment });
     }
     return spans;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <csignal>
 
 #include <sys/resource.h>
@@ -11,27 +13,25 @@ class FileSizeLimit
 {
 public:
     explicit FileSizeLimit(rlim_t bytes)
+        : m_saved(::getrlimit(RLIMIT_FSIZE, &m_old) == 0)
+        , m_oldHandler(std::signal(SIGXFSZ, SIG_IGN))
     {
-        m_ok = ::getrlimit(RLIMIT_FSIZE, &m_saved) == 0;
-        if (!m_ok)
-            return;
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = m_saved;
-        limited.rlim_cur = bytes;
-        m_ok = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
+        const rlimit limited { bytes, m_old.rlim_max };
+        m_ok = m_saved && ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
     }
     ~FileSizeLimit()
     {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        if (m_saved)
+            ::setrlimit(RLIMIT_FSIZE, &m_old);
         std::signal(SIGXFSZ, m_oldHandler);
     }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    Q_DISABLE_COPY(FileSizeLimit)
 
     bool ok() const { return m_ok; }
 
 private:
-    rlimit m_saved {};
-    void (*m_oldHandler)(int) = SIG_DFL;
+    rlimit m_old {};
+    const bool m_saved;
+    void (*const m_oldHandler)(int);
     bool m_ok = false;
 };

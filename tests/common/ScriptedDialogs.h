@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 // Answers the program's dialogs from a script and records what was asked.
 class ScriptedDialogs : public Dialogs
@@ -14,26 +15,17 @@ class ScriptedDialogs : public Dialogs
 public:
     struct Asked
     {
-        QString title;
-        QString text;
+        QString title, text;
         Icon icon;
-        // The pointer the user saw meanwhile (-1: the window's own).
-        int cursor;
+        int cursor; // the pointer the user saw meanwhile (-1: the window's own)
     };
 
-    QList<Answer> answers;       // consumed in order; Yes when empty
-    QStringList fileNames;       // consumed in order by open/save; "" when empty
+    QList<Answer> answers; // consumed in order; Yes when empty
+    QStringList fileNames; // consumed in order by open/save; "" when empty
+    std::function<void()> whileAsking; // runs while a question is up, as if the user acted
     QList<Asked> questions;
-    // Runs while a question is up, as if the user acted meanwhile.
-    std::function<void()> whileAsking;
-    QStringList messages;
-    QStringList openedUrls;
-    struct FileDialog
-    {
-        bool save;
-        QString title, folder, filter;
-    };
-    QList<FileDialog> fileDialogs;
+    QStringList messages, openedUrls;
+    QList<std::pair<bool, QString>> fileDialogs; // (a save dialog, the folder it opens at)
 
     Answer question(const QString &title, const QString &text, Icon icon) override
     {
@@ -44,15 +36,14 @@ public:
         return answers.isEmpty() ? Yes : answers.takeFirst();
     }
     void message(const QString &, const QString &text) override { messages << text; }
-    QString openFileName(const QString &title, const QString &folder, const QString &filter) override
-    {
-        fileDialogs.append({false, title, folder, filter});
-        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
-    }
-    QString saveFileName(const QString &title, const QString &folder, const QString &filter) override
-    {
-        fileDialogs.append({true, title, folder, filter});
-        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
-    }
+    QString openFileName(const QString &, const QString &dir, const QString &) override { return file(false, dir); }
+    QString saveFileName(const QString &, const QString &dir, const QString &) override { return file(true, dir); }
     void openUrl(const QString &url) override { openedUrls << url; }
+
+private:
+    QString file(bool save, const QString &dir)
+    {
+        fileDialogs.append({save, dir});
+        return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+    }
 };

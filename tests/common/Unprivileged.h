@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFile>
-#include <QtGlobal>
 
 #include <fcntl.h>
 #include <unistd.h>

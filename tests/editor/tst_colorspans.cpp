@@ -16,15 +16,6 @@ Spans ofKind(const Spans &spans, SpanKind kind)
     return result;
 }
 
-// "P:7+6 F:0+4 C:13+7": kind, start and length of each span in order.
-QString describe(const Spans &spans)
-{
-    QStringList parts;
-    for (const ColorSpan &s : spans)
-        parts << QStringLiteral("%1:%2+%3").arg("PFC"[int(s.kind)]).arg(s.start).arg(s.length);
-    return parts.join(u' ');
-}
-
 // One letter per character of a text of `length` painted with `spans`: "-"
 // reset, "P", "F", "C" the painted styles.
 QString painted(qsizetype length, const Spans &spans)
@@ -42,30 +33,22 @@ class TestColorSpans : public QObject
     Q_OBJECT
 
 private slots:
+    // The rules the straightforward loop shares with the finder, pinned by
+    // hand, as the random comparison below cannot catch a rule both get wrong.
     void golden_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("names"); // joined by "|"
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("expected"); // "P:7+6 F:0+4": kind, start and length of each span in order
         const auto row = [](const char *tag, const QString &text, const QString &names, const QString &expected) {
             QTest::newRow(tag) << text << names << expected;
         };
-        row("empty text", "", "BLUR", "");
-        row("lower-case placeholder is none", "%clip% %CLIP%.%EXT%", "", "P:7+6 P:14+5");
-        row("placeholder scan goes on behind a match", "%EXT%CLIP% %%PATH%", "", "P:0+5 P:12+6");
-        row("a token overlapped by a match is found again behind it", "%PATH%CLIP%CLIP%", "", "P:0+6 P:10+6");
-        row("mixed-case name", "x = gAUSSIANbLUR(last)", "GAUSSIANBLUR", "F:4+12");
-        row("name inside a longer word", "GaussianBlur()", "BLUR", "F:8+4");
-        row("one-character name, any case", "Xx ax", "X", "F:0+1 F:1+1 F:4+1");
+        row("mixed case, inside a longer word", "x = gAUSSIANbLUR(last)", "BLUR", "F:12+4");
         row("earlier name wins at one position, scan goes on behind it", "BlurMore", "BLUR|BLURMORE|MORE",
             "F:0+4 F:4+4");
-        row("empty and duplicate names take no part", "ab", "|B||B", "F:1+1");
-        row("placeholder in a comment line", "# from %PATH%\nx", "", "P:7+6 C:0+14");
-        row("comment on the last line without a line break", "a\n# end", "", "C:2+5");
-        row("a carriage return ends a comment too", "#a\r\n#", "", "C:0+3 C:4+1");
-        row("later # on a commented line adds nothing", "x # a # b\ny", "", "C:2+8");
-        row("passes in painting order", "Crop(%CLIP%) # crop\n", "CROP|CLIP", "P:5+6 F:0+4 F:6+4 F:15+4 C:13+7");
-        row("positions beyond 16 bits", QString(40000, u'.') + "%EXT% blur #x", "BLUR",
+        // The finder gives one span per line; the loop one per "#".
+        row("comments end with CR, LF or the text", "#a\r\n# b\nc # d # e", "", "C:0+3 C:4+4 C:10+7");
+        row("positions beyond 16 bits, passes in painting order", QString(40000, u'.') + "%EXT% blur #x", "BLUR",
             "P:40000+5 F:40006+4 C:40011+2");
     }
 
@@ -73,16 +56,10 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, names);
-        QFETCH(QString, expected);
-        const QStringList nameList = names.isEmpty() ? QStringList() : names.split(u'|');
-        const Spans found = findColorSpans(text, nameList);
-        QCOMPARE(describe(found), expected);
-        // The straightforward loop finds the same placeholders and names and
-        // paints the same; it may split comments differently.
-        const Spans reference = findColorSpansReference(text, nameList);
-        QCOMPARE(describe(ofKind(reference, SpanKind::Placeholder) + ofKind(reference, SpanKind::FilterName)),
-            describe(ofKind(found, SpanKind::Placeholder) + ofKind(found, SpanKind::FilterName)));
-        QCOMPARE(painted(text.size(), reference), painted(text.size(), found));
+        QStringList parts;
+        for (const ColorSpan &s : findColorSpans(text, names.split(u'|', Qt::SkipEmptyParts)))
+            parts << QStringLiteral("%1:%2+%3").arg("PFC"[int(s.kind)]).arg(s.start).arg(s.length);
+        QTEST(parts.join(u' '), "expected");
     }
 
     void paintingLetsTheLastSpanWinAndClipsToTheText()
@@ -95,7 +72,8 @@ private slots:
 
     // Thousands of random texts over small alphabets, so that names overlap,
     // nest, repeat and sit in comments: the finder must find exactly the
-    // placeholders and names of the straightforward loop, and paint the same.
+    // placeholders and names of the straightforward loop, paint the same, and
+    // give its spans in painting order.
     void matchesTheStraightforwardLoop()
     {
         QRandomGenerator rng(20240611);
@@ -122,10 +100,9 @@ private slots:
                 + text.toUtf8().toPercentEncoding() + " names " + names.join(u'|').toUtf8().toPercentEncoding();
             for (const SpanKind kind : { SpanKind::Placeholder, SpanKind::FilterName })
                 QVERIFY2(ofKind(fast, kind) == ofKind(reference, kind), context);
-            QVERIFY2(paintedStyles(text.size(), fast) == paintedStyles(text.size(), reference), context);
-            QVERIFY2(fast
-                    == ofKind(fast, SpanKind::Placeholder) + ofKind(fast, SpanKind::FilterName)
-                        + ofKind(fast, SpanKind::Comment),
+            QVERIFY2(painted(text.size(), fast) == painted(text.size(), reference), context);
+            QVERIFY2(std::is_sorted(fast.begin(), fast.end(),
+                         [](const ColorSpan &a, const ColorSpan &b) { return a.kind < b.kind; }),
                 context);
         }
     }

@@ -2,6 +2,7 @@
 #include "RuntimeError.h"
 
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,8 +24,8 @@ private slots:
             << QByteArray("\r\nBlur\r\nx\r\n\r\nCrop\r\n") << QStringList { u"Blur"_s, u"Crop"_s }
             << QStringList { u"BLUR"_s, u"X"_s, QString(), u"CROP"_s };
         // A tab is part of the name: only spaces are trimmed.
-        QTest::newRow("spaces trimmed, bars split names, file order kept")
-            << QByteArray("  crop  \nBlur|Sharpen\n\tAddBorders \n")
+        QTest::newRow("spaces trimmed, bars split names, a lone CR ends a line, file order kept")
+            << QByteArray("  crop  \nBlur|Sharpen\r\tAddBorders \n")
             << QStringList { u"crop"_s, u"Blur|Sharpen"_s, u"\tAddBorders"_s }
             << QStringList { u"CROP"_s, u"BLUR"_s, u"SHARPEN"_s, u"\tADDBORDERS"_s };
         QTest::newRow("only blank lines") << QByteArray("\n  \n") << QStringList() << QStringList();
@@ -34,8 +35,7 @@ private slots:
         QFETCH(QByteArray, file);
         const QString path = m_dir.filePath(u"Filters.txt"_s);
         QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(file) == file.size());
         f.close();
         const FilterList list = readFilterList(path);
         QTEST(list.offered, "offered");
@@ -50,6 +50,44 @@ private slots:
         } catch (const RuntimeError &e) {
             QCOMPARE(e.number(), ErrNum::FileNotFound);
         }
+    }
+
+    // The delivered file against the names AviSynth+ 3.7.5 registers in its
+    // core and shipped plugins, kept beside this test as registered.
+    void deliveredFileHoldsTheRegisteredNames()
+    {
+        QFile filters(QStringLiteral(FILTERS_FILE)), registered(QStringLiteral(REGISTERED_NAMES_FILE));
+        QVERIFY(filters.open(QIODevice::ReadOnly) && registered.open(QIODevice::ReadOnly));
+        const QByteArray raw = filters.readAll();
+        QVERIFY2(raw.endsWith("\r\n") && raw.count('\n') == raw.count("\r\n") && raw.count('\r') == raw.count('\n'),
+            "CR LF line ends");
+        const QStringList lines = QString::fromLatin1(raw.chopped(2)).split(u"\r\n"_s);
+        QHash<QString, QString> spelling; // by the upper-cased name
+        for (const QByteArray &name : registered.readAll().split('\n'))
+            if (!name.trimmed().isEmpty())
+                spelling.insert(QString::fromLatin1(name.trimmed()).toUpper(), QString::fromLatin1(name.trimmed()));
+
+        QStringList faults;
+        QHash<QString, qsizetype> lineOf; // by the upper-cased name
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString name = lines.at(i), upper = name.toUpper(), where = u"line %1, %2: "_s.arg(i + 1).arg(name);
+            // Blanks are trimmed on reading: a name with them is not the one checked here.
+            if (name.isEmpty() || spelling.value(upper) != name)
+                faults << where + u"blank, or not registered as spelled here"_s;
+            // Names match without regard to case: a second spelling only repeats an entry.
+            if (lineOf.contains(upper))
+                faults << where + u"repeats line %1"_s.arg(lineOf.value(upper) + 1);
+            lineOf.insert(upper, i);
+            // The earlier of two names that match at one place wins, so a
+            // shorter name listed first would keep the longer from its colour.
+            for (qsizetype j = 0; j < i; ++j)
+                if (!lines.at(j).isEmpty() && upper.startsWith(lines.at(j).toUpper()) && upper != lines.at(j).toUpper())
+                    faults << where + u"comes after line %1, %2"_s.arg(j + 1).arg(lines.at(j));
+        }
+        for (const QString &name : std::as_const(spelling))
+            if (!lines.contains(name))
+                faults << u"missing: "_s + name;
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
     }
 };
 

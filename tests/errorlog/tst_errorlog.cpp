@@ -2,7 +2,6 @@
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,12 +21,6 @@ class TestErrorlog : public QObject
     }
 
 private slots:
-    void init()
-    {
-        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
-            QFile::remove(m_dir.filePath(name));
-    }
-
     // Records of one day append to that day's file; midnight starts the next.
     void recordsAppendToTheFileOfTheirDay()
     {
@@ -54,12 +47,12 @@ private slots:
     {
         CErrorlog log(m_dir.path(), u"tovrane"_s);
         ErrorTrap step(log, u"frmTovrane"_s, u"Mode_0"_s);
-        QStringList ran;
-        QVERIFY(!step([&] { ran << u"a"_s; throw RuntimeError(ErrNum::PathNotFound); }));
-        QVERIFY(step([&] { ran << u"b"_s; }));
-        QVERIFY(!step([&] { ran << u"c"_s; throw std::runtime_error("boom"); }));
+        QString ran;
+        QVERIFY(!step([&] { ran += u'a'; throw RuntimeError(ErrNum::PathNotFound); }));
+        QVERIFY(step([&] { ran += u'b'; }));
+        QVERIFY(!step([&] { ran += u'c'; throw std::runtime_error("boom"); }));
         QVERIFY(!step([&] { throw 42; }));
-        QCOMPARE(ran, (QStringList { u"a"_s, u"b"_s, u"c"_s }));
+        QCOMPARE(ran, u"abc"_s);
 
         const QByteArray text = contents(log.logFilePath(QDateTime::currentDateTime()));
         QCOMPARE(text.count("Source procedure\t: Mode_0\r\n"), 3);

@@ -17,17 +17,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: settings_writer FILE FIRST\n");
+    if (args.size() != 3)
         return 2;
-    }
-    const qint64 first = args.at(2).toLongLong();
     QElapsedTimer running;
     running.start();
-    for (qint64 i = first; running.elapsed() < 30000; ++i) {
+    for (qint64 i = args.at(2).toLongLong(), first = i; running.elapsed() < 30000; ++i) {
         WriteIniKey(args.at(1), QStringLiteral("Settings"), QStringLiteral("Value"), burstValue(i));
         if (i == first) {
-            std::printf("ready\n");
+            std::puts("ready");
             std::fflush(stdout);
         }
     }

@@ -9,19 +9,16 @@
 
 namespace {
 
+// A static object that is only ever asked to create: the counts and the
+// interfaces it answers for do not matter.
 class EmptyFactory final : public IClassFactory
 {
 public:
-    HRESULT QueryInterface(REFIID riid, void **ppv) override
+    HRESULT QueryInterface(REFIID, void **ppv) override
     {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppv = this;
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        *ppv = this;
+        return S_OK;
     }
-    // A static object: the counts do not matter.
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
     HRESULT CreateInstance(IUnknown *, REFIID, void **ppv) override

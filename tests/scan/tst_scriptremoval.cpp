@@ -1,10 +1,8 @@
 #include "CErrorlog.h"
 #include "ScriptRemoval.h"
+#include "TestFiles.h"
 #include "Unprivileged.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,22 +18,10 @@ class TestScriptRemoval : public QObject
     QString path(const QString &name) const { return m_dir.filePath(name); }
     void make(const QStringList &names) const
     {
-        for (const QString &n : names) {
-            QDir().mkpath(QFileInfo(path(n)).path());
-            QFile f(path(n));
-            QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(n));
-        }
+        for (const QString &n : names)
+            QVERIFY2(put(path(n)), qPrintable(n));
     }
-    QStringList left() const
-    {
-        QStringList all;
-        QDirIterator it(
-            m_dir.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            all << it.next().mid(m_dir.path().size() + 1);
-        all.sort();
-        return all;
-    }
+    QStringList left() const { return tree(m_dir.path()); }
     ClipRow clip(const QString &file, bool checked = true) const
     {
         return { checked, QFileInfo(file).fileName(), path(QFileInfo(file).path()), "Y" };
@@ -48,41 +34,36 @@ private slots:
         QDir().mkpath(m_dir.path());
     }
 
+    // The extension is plain text, never a pattern, and only files directly
+    // in the folder go, read-only ones too.
     void removesOnlyDirectFilesWithThatExtension()
     {
         make({ "a.avi", "a.avs", "b.avs", ".hidden.avs", "c.AVS", "d.avsi", "e.avs.bak", "avs", "sub/x.avs",
-            "f.avs/inner.avs" });
+            "f.avs/inner.avs", "a.*", "b.?", "c.[a]", "d.a", "noext", "g." });
         QFile ro(path("b.avs"));
         QVERIFY(ro.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        // An empty folder is no folder, not the current one.
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        QCOMPARE(removeScripts(QString(), "avs"), 0);
+        QVERIFY(QDir::setCurrent(before));
+        QCOMPARE(removeScripts(path("missing"), "avs"), 0);
 
-        QStringList keep = { "a.avi", "avs", "d.avsi", "e.avs.bak", "f.avs", "f.avs/inner.avs", "sub", "sub/x.avs" };
+        QStringList keep = { "a.avi", "avs", "d.avsi", "e.avs.bak", "f.avs", "f.avs/inner.avs", "sub", "sub/x.avs",
+            "d.a", "noext", "g." };
 #ifdef Q_OS_WIN
         QCOMPARE(removeScripts(CErrorlog::Bracket(m_dir.path()), "avs"), 4);
 #else
         QCOMPARE(removeScripts(CErrorlog::Bracket(m_dir.path()), "avs"), 3);
         keep << "c.AVS";
 #endif
+        for (const QString extension : { "*", "?", "[a]" })
+            QCOMPARE(removeScripts(m_dir.path(), extension), 1);
+        QCOMPARE(removeScripts(m_dir.path(), QString()), 0);
         keep.sort();
         QCOMPARE(left(), keep);
         // A second checked clip of the same folder finds nothing left.
         QCOMPARE(removeScripts(m_dir.path(), "avs"), 0);
-    }
-
-    void extensionIsTextNotAPattern()
-    {
-        make({ "a.*", "b.?", "c.[a]", "d.a", "e.avs", "noext", "f." });
-        QCOMPARE(removeScripts(m_dir.path(), "*"), 1);
-        QCOMPARE(removeScripts(m_dir.path(), "?"), 1);
-        QCOMPARE(removeScripts(m_dir.path(), "[a]"), 1);
-        QCOMPARE(removeScripts(m_dir.path(), QString()), 0);
-        QCOMPARE(left(), QStringList({ "d.a", "e.avs", "f.", "noext" }));
-    }
-
-    void missingFolderRemovesNothing()
-    {
-        QCOMPARE(removeScripts(path("missing"), "avs"), 0);
-        // An empty folder is no folder, not the current one.
-        QCOMPARE(removeScripts(QString(), "avs"), 0);
     }
 
     // Each checked clip's folder is cleared once, at its first clip: a script
@@ -109,12 +90,9 @@ private slots:
     void marksOnlyWhatIsGone()
     {
         make({ "locked/a.avi", "locked/a.avs", "d/AVI", "d/AVI.avs", "e/e.avi", "f/f.avi" });
-        const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
-            | QFile::WriteOther | QFile::ExeOther;
-        const auto restore = qScopeGuard([&] { QFile::setPermissions(path("locked"), everyone); });
-        for (const QString &folder : { m_dir.path(), path("d"), path("e"), path("f") })
-            QVERIFY(QFile::setPermissions(folder, everyone));
-        QVERIFY(QFile::setPermissions(path("locked"), everyone & ~(QFile::WriteOwner | QFile::WriteOther)));
+        // Open to another user, but for the locked folder.
+        const auto restore = qScopeGuard([&] { setMode(path("locked"), 0777); });
+        QVERIFY(setMode(m_dir.path(), 0777) && setMode(path("d"), 0777) && setMode(path("locked"), 0555));
         const QList<ClipRow> rows { clip("locked/a.avi"), clip("d/AVI"), clip("e/e.avi"), clip("f/f.avi") };
         QList<int> marked;
         {

@@ -30,7 +30,7 @@ public:
     // Without withLength the body ends where the server closes the connection.
     void answer(int status, const QByteArray &contentType, const QByteArray &body, bool withLength = true)
     {
-        m_silent = m_streaming = false;
+        m_mode = Answer;
         m_response = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
         if (!contentType.isEmpty())
             m_response += "Content-Type: " + contentType + "\r\n";
@@ -39,11 +39,7 @@ public:
         m_response += "Connection: close\r\n\r\n" + body;
     }
     // Accept connections and read requests, but never answer.
-    void silent()
-    {
-        m_silent = true;
-        m_streaming = false;
-    }
+    void silent() { m_mode = Silent; }
     // Answer with digits that never end, claiming announcedLength as the
     // Content-Length unless it is empty. They go out in chunks, each once the
     // one before has left, so a client that stops reading stops the server
@@ -52,8 +48,7 @@ public:
     // filling the machine's memory.
     void stream(const QByteArray &announcedLength = QByteArray())
     {
-        m_silent = false;
-        m_streaming = true;
+        m_mode = Stream;
         streamed = 0;
         m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
         if (!announcedLength.isEmpty())
@@ -91,13 +86,14 @@ private:
             return;
         socket->setProperty("seen", true);
         requestLines.append(request.left(request.indexOf("\r\n")));
-        if (m_streaming) {
-            socket->write(m_response);
+        if (m_mode == Silent)
+            return;
+        socket->write(m_response);
+        if (m_mode == Answer) {
+            socket->disconnectFromHost();
+        } else {
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] { pump(socket); });
             pump(socket);
-        } else if (!m_silent) {
-            socket->write(m_response);
-            socket->disconnectFromHost();
         }
     }
 
@@ -112,8 +108,7 @@ private:
     }
 
     QTcpServer m_server;
-    bool m_silent = false;
-    bool m_streaming = false;
+    enum { Answer, Silent, Stream } m_mode = Answer;
     QByteArray m_response;
 };
 
