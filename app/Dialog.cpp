@@ -100,7 +100,7 @@ void Dialog::fillDrives()
 {
     QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
     std::sort(volumes.begin(), volumes.end(),
-              [](const QStorageInfo &a, const QStorageInfo &b) { return a.rootPath() < b.rootPath(); });
+        [](const QStorageInfo &a, const QStorageInfo &b) { return a.rootPath() < b.rootPath(); });
     for (const QStorageInfo &volume : std::as_const(volumes)) {
         if (!volume.isValid() || !volume.isReady())
             continue;
@@ -122,7 +122,8 @@ void Dialog::selectDriveFor(const QString &folder)
     qsizetype bestLength = -1;
     for (int i = 0; i < Drive1->count(); ++i) {
         const QString root = Drive1->itemData(i).toString();
-        const bool holds = folder == root || folder.startsWith(root.endsWith(QDir::separator()) ? root : root + QDir::separator());
+        const bool holds
+            = folder == root || folder.startsWith(root.endsWith(QDir::separator()) ? root : root + QDir::separator());
         if (holds && root.size() > bestLength) {
             best = i;
             bestLength = root.size();
@@ -150,7 +151,7 @@ bool Dialog::setOpenFolder(const QString &folder)
     const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
     // The path down to the open folder, one level per row...
     QStringList chain;
-    for (QDir up(path);; ) {
+    for (QDir up(path);;) {
         chain.prepend(QDir::toNativeSeparators(up.absolutePath()));
         if (up.isRoot() || !up.cdUp())
             break;
@@ -164,7 +165,8 @@ bool Dialog::setOpenFolder(const QString &folder)
     }
     Dir1->setCurrentRow(Dir1->count() - 1);
     // ...then its subfolders, one level deeper.
-    const QStringList subfolders = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QStringList subfolders
+        = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString &name : subfolders) {
         auto *item = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + name, Dir1);
         item->setData(PathRole, QDir::toNativeSeparators(dir.absoluteFilePath(name)));

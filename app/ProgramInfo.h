@@ -7,7 +7,7 @@
 // made, so tests can run them against a temporary folder.
 struct ProgramInfo
 {
-    QString folder;  // the executable's folder, without a trailing separator
+    QString folder; // the executable's folder, without a trailing separator
     QString exeName; // the executable's file name without extension
     int major = 0;
     int minor = 0;
@@ -24,10 +24,10 @@ struct ProgramInfo
     // This version of the program, living in `folder` (for tests).
     static ProgramInfo inFolder(const QString &folder);
 
-    QString versionText() const;    // "1.0.1"
+    QString versionText() const; // "1.0.1"
     QString versionNumbers() const; // "101": the numbers run together
-    QString settingsPath() const;   // folder + separator + "Settings.ini"
+    QString settingsPath() const; // folder + separator + "Settings.ini"
     QString pathInFolder(const QString &relative) const;
-    QString programPage() const;       // the program's page on the maker's site
+    QString programPage() const; // the program's page on the maker's site
     QString updateCheckAddress() const; // the folder that holds "version.txt"
 };

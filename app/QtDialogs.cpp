@@ -18,9 +18,9 @@ QString captionOrTitle(const QString &title)
 Dialogs::Answer QtDialogs::question(const QString &title, const QString &text, Icon icon)
 {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning
-                        : icon == Icon::Information ? QMessageBox::Information
-                                                    : QMessageBox::NoIcon,
-                    captionOrTitle(title), text, QMessageBox::Yes | QMessageBox::No, m_owner);
+            : icon == Icon::Information   ? QMessageBox::Information
+                                          : QMessageBox::NoIcon,
+        captionOrTitle(title), text, QMessageBox::Yes | QMessageBox::No, m_owner);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes ? Yes : No;
 }
@@ -40,7 +40,8 @@ QString QtDialogs::qtFilter(const QString &classicFilter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString &description = parts[i];
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
-        entries << (description.contains(QLatin1Char('(')) ? description : QStringLiteral("%1 (%2)").arg(description, patterns));
+        entries << (description.contains(QLatin1Char('(')) ? description
+                                                           : QStringLiteral("%1 (%2)").arg(description, patterns));
     }
     return entries.join(QStringLiteral(";;"));
 }

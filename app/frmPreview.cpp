@@ -36,8 +36,8 @@ frmPreview::frmPreview(const ScriptPreview &preview, const QStringList &filterNa
     txtPreview->setFont(courier);
     txtPreview->setLineWrapMode(QTextEdit::NoWrap);
     txtPreview->setPlainText(preview.text);
-    paintColorSpans(txtPreview, findColorSpans(txtPreview->toPlainText(), filterNames),
-        palette().color(QPalette::ButtonText));
+    paintColorSpans(
+        txtPreview, findColorSpans(txtPreview->toPlainText(), filterNames), palette().color(QPalette::ButtonText));
     txtPreview->setReadOnly(true);
 
     cmdClose = new QPushButton(QStringLiteral("&Close"), this);

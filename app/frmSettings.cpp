@@ -44,7 +44,7 @@ frmSettings::frmSettings(frmTovrane &main)
 
     auto *overwriteFrame = titledGroupBox(QStringLiteral("Overwrite files"), fraSettings);
     auto *overwriteLayout = new QVBoxLayout(overwriteFrame);
-    const QString overwriteCaptions[] = {QStringLiteral("Always"), QStringLiteral("Ask")};
+    const QString overwriteCaptions[] = { QStringLiteral("Always"), QStringLiteral("Ask") };
     for (int i = 0; i < 2; ++i) {
         optOverwrite[i] = new QRadioButton(overwriteCaptions[i], overwriteFrame);
         optOverwrite[i]->setObjectName(QStringLiteral("optOverwrite_%1").arg(i));
@@ -54,7 +54,7 @@ frmSettings::frmSettings(frmTovrane &main)
 
     auto *buildFrame = titledGroupBox(QStringLiteral("Build scripts in"), fraSettings);
     auto *buildLayout = new QGridLayout(buildFrame);
-    const QString buildCaptions[] = {QStringLiteral("Clip folder"), QStringLiteral("Specific script folder")};
+    const QString buildCaptions[] = { QStringLiteral("Clip folder"), QStringLiteral("Specific script folder") };
     for (int i = 0; i < 2; ++i) {
         optBuildScripts[i] = new QRadioButton(buildCaptions[i], buildFrame);
         optBuildScripts[i]->setObjectName(QStringLiteral("optBuildScripts_%1").arg(i));
@@ -72,8 +72,9 @@ frmSettings::frmSettings(frmTovrane &main)
     lblFolder[1]->setFrameShape(QFrame::StyledPanel);
     lblFolder[1]->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
     lblFolder[1]->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Label3 = new QLabel(QStringLiteral("Specific script folder will be used as the designated folder when using the All for one mode"),
-                        buildFrame);
+    Label3 = new QLabel(
+        QStringLiteral("Specific script folder will be used as the designated folder when using the All for one mode"),
+        buildFrame);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setWordWrap(true);
     buildLayout->addWidget(cmdOpen[1], 2, 0);
@@ -182,7 +183,7 @@ void frmSettings::store(const QString &key, const QString &value, const QString 
 void frmSettings::chkSplash_Click()
 {
     store(QStringLiteral("Splash"), chkSplash->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
-          QStringLiteral("chkSplash_Click"));
+        QStringLiteral("chkSplash_Click"));
 }
 
 void frmSettings::optOverwrite_Click(int index)

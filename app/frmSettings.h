@@ -25,7 +25,7 @@ public:
     // The live settings the scan, the builds and the removal read.
     QStringList scanFolders() const;
     int overwritePolicy() const; // 0 "Always", 1 "Ask"
-    int buildScriptsIn() const;  // 0 "Clip folder", 1 "Specific script folder"
+    int buildScriptsIn() const; // 0 "Clip folder", 1 "Specific script folder"
     QString scriptExtension() const; // as the box shows it
     QString scriptFolderLabel() const;
 

@@ -3,8 +3,8 @@
 #include "Artwork.h"
 #include "ClipListModel.h"
 #include "Completion.h"
-#include "OptionButtons.h"
 #include "GrowingLayout.h"
+#include "OptionButtons.h"
 #include "TitledGroupBox.h"
 #include "Twips.h"
 #include "frmSettings.h"
@@ -15,8 +15,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -107,8 +107,8 @@ void frmTovrane::buildWindow()
     lvwMovies->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_clips = new ClipListModel(this);
     lvwMovies->setModel(m_clips);
-    cmdSelect[1] = button(L, found, QStringLiteral("cmdSelect_1"), QStringLiteral("Se&lect All"), QString(), 120, 2280,
-        1320, 375, Down);
+    cmdSelect[1] = button(
+        L, found, QStringLiteral("cmdSelect_1"), QStringLiteral("Se&lect All"), QString(), 120, 2280, 1320, 375, Down);
     cmdSelect[0] = button(L, found, QStringLiteral("cmdSelect_0"), QStringLiteral("&Deselect All"), QString(), 1500,
         2280, 1320, 375, Down);
     chkCheckedonly = placed(L, new QCheckBox(QStringLiteral("Only show if .avs does not exists"), found),
@@ -119,25 +119,25 @@ void frmTovrane::buildWindow()
         QStringLiteral("Build your scripts!"), 7680, 720, 2400, 375, Right);
     cmdRemove = button(L, found, QStringLiteral("cmdRemove"), QStringLiteral("&Remove scripts"),
         QStringLiteral("Remove your scripts!"), 7680, 1140, 2400, 375, Right);
-    auto *modeFrame
-        = placed(L, titledGroupBox(QStringLiteral("Mode"), found), QStringLiteral("fraMode"), 7680, 1560, 2400, 1095, Right);
+    auto *modeFrame = placed(
+        L, titledGroupBox(QStringLiteral("Mode"), found), QStringLiteral("fraMode"), 7680, 1560, 2400, 1095, Right);
     optMode[1] = placed(L, new QRadioButton(QStringLiteral("One for All (Default)"), modeFrame),
         QStringLiteral("optMode_1"), 120, 300, 2220, 300);
     optMode[1]->setToolTip(QStringLiteral(
         "Creates one script using the template for each of the selected files, so outputs MULTIPLE scripts (NORMAL)"));
     optMode[0] = placed(L, new QRadioButton(QStringLiteral("All for one"), modeFrame), QStringLiteral("optMode_0"), 120,
         660, 2220, 300);
-    optMode[0]->setToolTip(QStringLiteral(
-        "Creates one script using the template and repeats this for each of the selected files, so outputs ONE script"));
+    optMode[0]->setToolTip(QStringLiteral("Creates one script using the template and repeats this for each of the "
+                                          "selected files, so outputs ONE script"));
     for (QPushButton *b : { cmdSelect[0], cmdSelect[1], cmdBuild, cmdRemove })
         b->setEnabled(false);
 
     // "Script template (.avt)": template files, the placeholder legend and
     // the editor's two buttons.
-    auto *templ = placed(L, titledGroupBox(QStringLiteral("Script template (.avt)"), client), QStringLiteral("fraScript"),
-        120, 2880, 10200, 1680, WiderDown);
-    auto *files = placed(L, titledGroupBox(QStringLiteral("Template"), templ), QStringLiteral("fraTemplate"), 120, 330,
-        1560, 1170);
+    auto *templ = placed(L, titledGroupBox(QStringLiteral("Script template (.avt)"), client),
+        QStringLiteral("fraScript"), 120, 2880, 10200, 1680, WiderDown);
+    auto *files = placed(
+        L, titledGroupBox(QStringLiteral("Template"), templ), QStringLiteral("fraTemplate"), 120, 330, 1560, 1170);
     cmdLoad = button(L, files, QStringLiteral("cmdLoad"), QStringLiteral("Load"),
         QStringLiteral("Load your Tovrane Template script (.avt)"), 120, 330, 1320, 330);
     cmdSave = button(L, files, QStringLiteral("cmdSave"), QStringLiteral("Save "),
@@ -152,17 +152,20 @@ void frmTovrane::buildWindow()
         { QStringLiteral("%PATH%"), QStringLiteral("Path (no filename)"), QString() },
     };
     for (int i = 0; i < 3; ++i) {
-        QLabel *token = label(L, templ, QStringLiteral("lblToken_%1").arg(i), legend[i].token, 1920, 420 + i * 360, 1080);
+        QLabel *token
+            = label(L, templ, QStringLiteral("lblToken_%1").arg(i), legend[i].token, 1920, 420 + i * 360, 1080);
         QFont bold = token->font();
         bold.setBold(true);
         token->setFont(bold);
         token->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
-        QLabel *text = label(L, templ, QStringLiteral("lblLegend_%1").arg(i), legend[i].text, 3060, 420 + i * 360, 3000);
+        QLabel *text
+            = label(L, templ, QStringLiteral("lblLegend_%1").arg(i), legend[i].text, 3060, 420 + i * 360, 3000);
         token->setToolTip(legend[i].tip);
         text->setToolTip(legend[i].tip);
     }
     cmdColour = button(L, templ, QStringLiteral("cmdColour"), QStringLiteral("Syntax"),
-        QStringLiteral("Renew the syntax colour scheme in the script window"), 7800 - 120, 3000 - 2880, 735, 375, Right);
+        QStringLiteral("Renew the syntax colour scheme in the script window"), 7800 - 120, 3000 - 2880, 735, 375,
+        Right);
     cmdEnlarge = button(L, templ, QStringLiteral("cmdEnlarge"), QStringLiteral("Enlarge"),
         QStringLiteral("Toggle enlargement of the script window"), 7800 - 120, 3480 - 2880, 735, 375, Right);
 
@@ -187,10 +190,12 @@ void frmTovrane::buildWindow()
     lstIntelli->hide();
     m_completion = std::make_unique<Completion>(txtScript, lstIntelli);
 
-    cmdSettings
-        = button(L, client, QStringLiteral("cmdSettings"), QStringLiteral("&Settings"), QString(), 8520, 4920, 1560, 375, RightDown);
-    cmdAbout = button(L, client, QStringLiteral("cmdAbout"), QStringLiteral("&About"), QString(), 8520, 5340, 1560, 375, RightDown);
-    cmdExit = button(L, client, QStringLiteral("cmdExit"), QStringLiteral("E&xit"), QString(), 8520, 5760, 1560, 375, RightDown);
+    cmdSettings = button(L, client, QStringLiteral("cmdSettings"), QStringLiteral("&Settings"), QString(), 8520, 4920,
+        1560, 375, RightDown);
+    cmdAbout = button(
+        L, client, QStringLiteral("cmdAbout"), QStringLiteral("&About"), QString(), 8520, 5340, 1560, 375, RightDown);
+    cmdExit = button(
+        L, client, QStringLiteral("cmdExit"), QStringLiteral("E&xit"), QString(), 8520, 5760, 1560, 375, RightDown);
     Image1 = placed(L, new QLabel(client), QStringLiteral("Image1"), 8760, 7215, 1320, 1320, Corner);
     Image1->setPixmap(tovranePicture(twipsToPixels(1320)));
 
@@ -202,7 +207,6 @@ void frmTovrane::buildWindow()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
     setStatusBar(StatusBar1);
-
 
     connect(cmdScan, &QPushButton::clicked, this, &frmTovrane::cmdScan_Click);
     connect(cmdSelect[0], &QPushButton::clicked, this, [this] { cmdSelect_Click(0); });
@@ -259,17 +263,21 @@ void frmTovrane::buildMenus()
     };
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mFile"));
-    mFileLoad = action(file, QStringLiteral("mFileLoad"), QStringLiteral("&Load Template"), &frmTovrane::mFileLoad_Click);
-    mFileSave = action(file, QStringLiteral("mFileSave"), QStringLiteral("&Save template"), &frmTovrane::mFileSave_Click);
+    mFileLoad
+        = action(file, QStringLiteral("mFileLoad"), QStringLiteral("&Load Template"), &frmTovrane::mFileLoad_Click);
+    mFileSave
+        = action(file, QStringLiteral("mFileSave"), QStringLiteral("&Save template"), &frmTovrane::mFileSave_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mSep2"));
-    mFileSettings = action(file, QStringLiteral("mFileSettings"), QStringLiteral("Se&ttings"), &frmTovrane::mFileSettings_Click);
+    mFileSettings
+        = action(file, QStringLiteral("mFileSettings"), QStringLiteral("Se&ttings"), &frmTovrane::mFileSettings_Click);
     file->addSeparator()->setObjectName(QStringLiteral("mSep1"));
     mFileClose = action(file, QStringLiteral("mFileClose"), QStringLiteral("E&xit"), &frmTovrane::mFileClose_Click);
 
     QMenu *run = menuBar()->addMenu(QStringLiteral("&Run"));
     run->setObjectName(QStringLiteral("mRun"));
     mRunScan = action(run, QStringLiteral("mRunScan"), QStringLiteral("&Scan folders"), &frmTovrane::mRunScan_Click);
-    mRunBuild = action(run, QStringLiteral("mRunBuild"), QStringLiteral("&Build scripts"), &frmTovrane::mRunBuild_Click);
+    mRunBuild
+        = action(run, QStringLiteral("mRunBuild"), QStringLiteral("&Build scripts"), &frmTovrane::mRunBuild_Click);
 
     // "&About" is a top-level entry that acts at once.
     mAbout = menuBar()->addAction(QStringLiteral("&About"));
@@ -279,8 +287,8 @@ void frmTovrane::buildMenus()
 
 void frmTovrane::setBuildCommandsEnabled(bool enabled)
 {
-    for (QWidget *w : {static_cast<QWidget *>(cmdBuild), static_cast<QWidget *>(cmdRemove),
-                       static_cast<QWidget *>(cmdSelect[0]), static_cast<QWidget *>(cmdSelect[1])})
+    for (QWidget *w : { static_cast<QWidget *>(cmdBuild), static_cast<QWidget *>(cmdRemove),
+             static_cast<QWidget *>(cmdSelect[0]), static_cast<QWidget *>(cmdSelect[1]) })
         w->setEnabled(enabled);
     mRunBuild->setEnabled(enabled);
 }

@@ -39,7 +39,7 @@ public:
     struct UpdateCheck
     {
         QString baseAddress; // the folder on the maker's site holding version.txt
-        QString page;        // opened when the user wants the update
+        QString page; // opened when the user wants the update
     };
 
     frmTovrane(const ProgramInfo &info, Dialogs &dialogs, UpdateCheck updateCheck, QWidget *parent = nullptr);

@@ -79,9 +79,9 @@ void frmTovrane::Mode_1()
         const QList<ClipRow> rows = m_clips->rows();
         auto ask = [&](const QString &path) {
             QApplication::setOverrideCursor(Qt::ArrowCursor);
-            const auto answer = m_dialogs.question(QString(), QStringLiteral("The AVS script ") + path
-                                                       + QStringLiteral(" already exists. Overwrite?"),
-                                                   Dialogs::Icon::Information);
+            const auto answer = m_dialogs.question(QString(),
+                QStringLiteral("The AVS script ") + path + QStringLiteral(" already exists. Overwrite?"),
+                Dialogs::Icon::Information);
             QApplication::restoreOverrideCursor();
             return answer == Dialogs::Yes;
         };

@@ -167,8 +167,8 @@ bool frmTovrane::clipListEvent(QObject *watched, QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        const bool wanted = onList ? !droppedFolders(drag->mimeData()).isEmpty()
-                                   : !droppedTemplate(drag->mimeData()).isEmpty();
+        const bool wanted
+            = onList ? !droppedFolders(drag->mimeData()).isEmpty() : !droppedTemplate(drag->mimeData()).isEmpty();
         if (wanted) {
             drag->acceptProposedAction();
             return true;

@@ -36,8 +36,7 @@ QStringList splitSetting(const QString &value)
 
 // The load puts the stored values into the controls without running their
 // handlers, which would only store the same values again.
-template <std::size_t N, typename Button>
-void selectOption(const std::array<Button *, N> &options, int index)
+template <std::size_t N, typename Button> void selectOption(const std::array<Button *, N> &options, int index)
 {
     if (index < 0 || index >= int(N))
         throw RuntimeError(ErrNum::SubscriptOutOfRange);
@@ -71,7 +70,8 @@ void frmTovrane::Form_Load()
                 value = CInt(text);
             } catch (const RuntimeError &e) {
                 // The record names the key, so a user can find what to mend.
-                throw RuntimeError(e.number(), e.description() + QStringLiteral(": ") + key + QStringLiteral("=") + text);
+                throw RuntimeError(
+                    e.number(), e.description() + QStringLiteral(": ") + key + QStringLiteral("=") + text);
             }
         });
     };
@@ -105,15 +105,15 @@ void frmTovrane::Form_Load()
     step([&] { m_settings->cboExt->addItems(splitSetting(scriptExtensions)); });
     step([&] {
         if (m_settings->cboExt->count() == 0)
-            throw RuntimeError(ErrNum::InvalidProcedureCall,
-                               QStringLiteral("Invalid property value: no script extension to select"));
+            throw RuntimeError(
+                ErrNum::InvalidProcedureCall, QStringLiteral("Invalid property value: no script extension to select"));
         m_settings->cboExt->setCurrentIndex(0);
     });
     step([&] { m_settings->setScriptFolderControlsEnabled(buildScriptsIn != 0); });
     step([&] { mRunBuild->setEnabled(false); });
     step([&] { readFilters(); });
     step([&] {
-        const int widths[] = {2300, 4300, 500};
+        const int widths[] = { 2300, 4300, 500 };
         for (int column = 0; column < 3; ++column)
             lvwMovies->header()->resizeSection(column, twipsToPixels(widths[column]));
     });
@@ -215,12 +215,30 @@ void frmTovrane::cmdAbout_Click()
     about.exec();
 }
 
-void frmTovrane::mAbout_Click() { cmdAbout_Click(); }
-void frmTovrane::mFileLoad_Click() { cmdLoad_Click(); }
-void frmTovrane::mFileSave_Click() { cmdSave_Click(); }
-void frmTovrane::mRunScan_Click() { cmdScan_Click(); }
-void frmTovrane::mRunBuild_Click() { cmdBuild_Click(); }
-void frmTovrane::mFileClose_Click() { cmdExit_Click(); }
+void frmTovrane::mAbout_Click()
+{
+    cmdAbout_Click();
+}
+void frmTovrane::mFileLoad_Click()
+{
+    cmdLoad_Click();
+}
+void frmTovrane::mFileSave_Click()
+{
+    cmdSave_Click();
+}
+void frmTovrane::mRunScan_Click()
+{
+    cmdScan_Click();
+}
+void frmTovrane::mRunBuild_Click()
+{
+    cmdBuild_Click();
+}
+void frmTovrane::mFileClose_Click()
+{
+    cmdExit_Click();
+}
 
 void frmTovrane::Form_Unload()
 {

@@ -45,8 +45,7 @@ QByteArray lowerSameLength(const QByteArray &text, TextFormat::Encoding encoding
         }
         const QByteArray original = text.mid(i, len);
         const QString decoded = QString::fromUtf8(original);
-        if (decoded.size() == 1 && !decoded.at(0).isSurrogate()
-            && decoded.at(0) != QChar::ReplacementCharacter) {
+        if (decoded.size() == 1 && !decoded.at(0).isSurrogate() && decoded.at(0) != QChar::ReplacementCharacter) {
             const QByteArray lowered = QString(decoded.at(0).toLower()).toUtf8();
             if (lowered.size() == original.size())
                 out.replace(i, len, lowered);
@@ -112,14 +111,14 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
     // A line break would split the entry and could forge other settings.
     if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value))
         throw RuntimeError(ErrNum::InvalidProcedureCall,
-                           RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
-                               + QStringLiteral(": a setting cannot hold a line break"));
+            RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
+                + QStringLiteral(": a setting cannot hold a line break"));
     // Such a key could never be read back, and its line would rewrite another
     // section's header or another key.
     if (key.startsWith(QLatin1Char('[')) || key.contains(QLatin1Char('=')))
         throw RuntimeError(ErrNum::InvalidProcedureCall,
-                           RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
-                               + QStringLiteral(": a key cannot start with '[' or hold '='"));
+            RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
+                + QStringLiteral(": a key cannot start with '[' or hold '='"));
 
     SettingsFile file = readSettingsFile(fileName);
     // A file from an older system stays in its code page, unless the new

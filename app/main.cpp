@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
 
     const ProgramInfo info = ProgramInfo::current();
     QtDialogs dialogs;
-    frmTovrane main(info, dialogs, {info.updateCheckAddress(), info.programPage()});
+    frmTovrane main(info, dialogs, { info.updateCheckAddress(), info.programPage() });
     dialogs.setOwner(&main);
     return runProgram(main, info);
 }

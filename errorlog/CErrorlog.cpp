@@ -7,8 +7,7 @@
 CErrorlog::CErrorlog(QString programFolder, QString exeName)
     : m_programFolder(std::move(programFolder))
     , m_exeName(std::move(exeName))
-{
-}
+{ }
 
 QString CErrorlog::Bracket(const QString &sPath)
 {
@@ -24,20 +23,18 @@ QString CErrorlog::logFilePath(const QDateTime &dDatestamp) const
 }
 
 QByteArray CErrorlog::record(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,
-                             const QString &sSourceMod, const QString &sSourceProc)
+    const QString &sSourceMod, const QString &sSourceProc)
 {
     static const QString crlf = QStringLiteral("\r\n");
-    const QString text = QStringLiteral("Time            \t: ") + dDatestamp.time().toString(QStringLiteral("HH:mm:ss")) + crlf
-        + QStringLiteral("Source module   \t: ") + sSourceMod + crlf
-        + QStringLiteral("Source procedure\t: ") + sSourceProc + crlf
-        + QStringLiteral("Err. Number     \t: ") + QString::number(lErrNum) + crlf
-        + QStringLiteral("Err. Description\t: ") + sDesc + crlf
-        + QStringLiteral("----------------") + crlf;
+    const QString text = QStringLiteral("Time            \t: ") + dDatestamp.time().toString(QStringLiteral("HH:mm:ss"))
+        + crlf + QStringLiteral("Source module   \t: ") + sSourceMod + crlf + QStringLiteral("Source procedure\t: ")
+        + sSourceProc + crlf + QStringLiteral("Err. Number     \t: ") + QString::number(lErrNum) + crlf
+        + QStringLiteral("Err. Description\t: ") + sDesc + crlf + QStringLiteral("----------------") + crlf;
     return text.toLocal8Bit();
 }
 
-void CErrorlog::LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,
-                         const QString &sSourceMod, const QString &sSourceProc) const noexcept
+void CErrorlog::LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp, const QString &sSourceMod,
+    const QString &sSourceProc) const noexcept
 {
     try {
         // A log that is a link, a FIFO or anything but a file is passed by:

@@ -15,8 +15,8 @@ public:
     // Appends one record to <exeName>_YYYYMMDD.log (the date of dDatestamp).
     // A log that cannot be written loses the record silently: logging must
     // never become a failure of its own.
-    void LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,
-                  const QString &sSourceMod, const QString &sSourceProc) const noexcept;
+    void LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp, const QString &sSourceMod,
+        const QString &sSourceProc) const noexcept;
 
     // A folder path with a trailing separator; an empty path stays empty.
     static QString Bracket(const QString &sPath);
@@ -26,7 +26,7 @@ public:
 
     // The exact bytes of one record, its final line end included.
     static QByteArray record(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,
-                             const QString &sSourceMod, const QString &sSourceProc);
+        const QString &sSourceMod, const QString &sSourceProc);
 
 private:
     QString m_programFolder;

@@ -23,15 +23,13 @@ public:
         : m_log(log)
         , m_module(std::move(sourceModule))
         , m_procedure(std::move(sourceProcedure))
-    {
-    }
+    { }
 
     ErrorTrap(const ErrorTrap &) = delete;
     ErrorTrap &operator=(const ErrorTrap &) = delete;
 
     // Runs one step; returns false when it failed (and was logged).
-    template <typename Step>
-    bool operator()(Step &&step) const noexcept
+    template <typename Step> bool operator()(Step &&step) const noexcept
     {
         try {
             std::forward<Step>(step)();
@@ -53,8 +51,7 @@ private:
     {
         try {
             m_log.LogError(number, description, QDateTime::currentDateTime(), m_module, m_procedure);
-        } catch (...) {
-        }
+        } catch (...) { }
     }
 
     const CErrorlog &m_log;

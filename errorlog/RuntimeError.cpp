@@ -7,15 +7,13 @@
 
 RuntimeError::RuntimeError(qint32 number)
     : RuntimeError(number, standardDescription(number))
-{
-}
+{ }
 
 RuntimeError::RuntimeError(qint32 number, QString description)
     : m_number(number)
     , m_description(std::move(description))
     , m_what(m_description.toLocal8Bit())
-{
-}
+{ }
 
 QString RuntimeError::standardDescription(qint32 number)
 {
@@ -67,10 +65,11 @@ RuntimeError RuntimeError::fromResult(const SafeFile::Result &result, const QStr
     case SafeFile::Result::None:
     case SafeFile::Result::System: break;
     case SafeFile::Result::NotRegularFile:
-        return RuntimeError(ErrNum::PathFileAccessError, standardDescription(ErrNum::PathFileAccessError)
-                + QStringLiteral(": not a regular file: ") + path);
+        return RuntimeError(ErrNum::PathFileAccessError,
+            standardDescription(ErrNum::PathFileAccessError) + QStringLiteral(": not a regular file: ") + path);
     case SafeFile::Result::TooLarge:
-        return RuntimeError(ErrNum::OutOfMemory, standardDescription(ErrNum::OutOfMemory)
+        return RuntimeError(ErrNum::OutOfMemory,
+            standardDescription(ErrNum::OutOfMemory)
                 + QStringLiteral(": larger than %1 MiB: ").arg(SafeFile::MaxTextBytes / (1024 * 1024)) + path);
     }
     if (access == Access::Write && result.error == ENOENT)

@@ -13,8 +13,8 @@ static_assert(sizeof(QUuid) == sizeof(GUID), "QUuid and GUID share one layout");
 
 QString GUID::toString() const
 {
-    const QUuid uuid(Data1, Data2, Data3, Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5], Data4[6],
-                     Data4[7]);
+    const QUuid uuid(
+        Data1, Data2, Data3, Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5], Data4[6], Data4[7]);
     return uuid.toString(QUuid::WithBraces).toUpper();
 }
 
@@ -27,7 +27,7 @@ std::optional<GUID> GUID::fromString(QStringView text)
     const QUuid uuid = QUuid::fromString(text);
     if (uuid.isNull() && text != u"{00000000-0000-0000-0000-000000000000}")
         return std::nullopt;
-    GUID guid{uuid.data1, uuid.data2, uuid.data3, {}};
+    GUID guid { uuid.data1, uuid.data2, uuid.data3, {} };
     std::memcpy(guid.Data4, uuid.data4, sizeof guid.Data4);
     return guid;
 }

@@ -74,14 +74,15 @@ using CLSID = GUID;
 using REFIID = const IID &;
 using REFCLSID = const CLSID &;
 
-inline constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+inline constexpr GUID GUID_NULL = { 0, 0, 0, { 0, 0, 0, 0, 0, 0, 0, 0 } };
 inline constexpr IID IID_NULL = GUID_NULL;
-inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_IUnknown = { 0x00000000, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
+inline constexpr IID IID_IClassFactory
+    = { 0x00000001, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
+inline constexpr IID IID_IDispatch = { 0x00020400, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
 // The automation marshaller every dual interface names as its proxy/stub.
-inline constexpr CLSID CLSID_PSOAInterface = {
-    0x00020424, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr CLSID CLSID_PSOAInterface
+    = { 0x00020424, 0x0000, 0x0000, { 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46 } };
 
 // ---------------------------------------------------------------------------
 // Result codes
@@ -129,8 +130,8 @@ constexpr bool FAILED(HRESULT hr)
 }
 constexpr HRESULT MAKE_HRESULT(int severity, int facility, int code)
 {
-    return static_cast<HRESULT>((std::uint32_t(severity) << 31) | (std::uint32_t(facility & 0x1FFF) << 16)
-                                | std::uint32_t(code & 0xFFFF));
+    return static_cast<HRESULT>(
+        (std::uint32_t(severity) << 31) | (std::uint32_t(facility & 0x1FFF) << 16) | std::uint32_t(code & 0xFFFF));
 }
 constexpr int HRESULT_FACILITY(HRESULT hr)
 {
@@ -250,7 +251,7 @@ struct VARIANT
     };
 };
 static_assert(sizeof(void *) != 8 || (sizeof(VARIANT) == 24 && offsetof(VARIANT, lVal) == 8),
-              "the component layer hands VARIANTs across libraries in the Windows layout");
+    "the component layer hands VARIANTs across libraries in the Windows layout");
 using VARIANTARG = VARIANT;
 
 void VariantInit(VARIANT *v);
@@ -291,7 +292,7 @@ public:
     virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo **ppTInfo) = 0;
     virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR *rgszNames, UINT cNames, LCID lcid, DISPID *rgDispId) = 0;
     virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS *pDispParams,
-                           VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr)
+        VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr)
         = 0;
 
 protected:

@@ -6,8 +6,7 @@
 
 // Owns one reference to an interface and releases it when it goes, so that
 // every early return and every exception path gives the reference back.
-template <typename T>
-class ComPtr
+template <typename T> class ComPtr
 {
 public:
     ComPtr() = default;
@@ -17,8 +16,7 @@ public:
     ComPtr &operator=(const ComPtr &) = delete;
     ComPtr(ComPtr &&other) noexcept
         : m_p(std::exchange(other.m_p, nullptr))
-    {
-    }
+    { }
     ComPtr &operator=(ComPtr &&other) noexcept
     {
         if (this != &other) {
@@ -55,8 +53,7 @@ class BStr
 public:
     explicit BStr(const QString &text)
         : m_text(bstrFromQString(text))
-    {
-    }
+    { }
     ~BStr() { SysFreeString(m_text); }
 
     BStr(const BStr &) = delete;

@@ -43,8 +43,7 @@ class Session
 public:
     explicit Session(const QString &path)
         : m_settings(path, QSettings::IniFormat)
-    {
-    }
+    { }
 
     void set(const QString &keyPath, const QString &name, const QVariant &value)
     {
@@ -98,13 +97,11 @@ private:
 
 ComponentRegistry::ComponentRegistry()
     : ComponentRegistry(defaultFilePath())
-{
-}
+{ }
 
 ComponentRegistry::ComponentRegistry(QString filePath)
     : m_filePath(std::move(filePath))
-{
-}
+{ }
 
 QString ComponentRegistry::defaultFilePath()
 {

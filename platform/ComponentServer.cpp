@@ -18,16 +18,16 @@ void describe(QString *description, const QString &text)
 // would go on to call through a null pointer.
 HRESULT noObject(REFCLSID rclsid, const char *call, QString *description)
 {
-    describe(description, hresultDescription(E_UNEXPECTED) + QStringLiteral(": ") + QLatin1String(call)
-                              + QStringLiteral(" for ") + rclsid.toString()
-                              + QStringLiteral(" reported success but returned no object"));
+    describe(description,
+        hresultDescription(E_UNEXPECTED) + QStringLiteral(": ") + QLatin1String(call) + QStringLiteral(" for ")
+            + rclsid.toString() + QStringLiteral(" reported success but returned no object"));
     return E_UNEXPECTED;
 }
 
 } // namespace
 
-QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entryName, HRESULT *hr,
-                                    QString *description)
+QFunctionPointer resolveServerEntry(
+    const QString &libraryPath, const char *entryName, HRESULT *hr, QString *description)
 {
     const QFileInfo file(libraryPath);
     if (libraryPath.isEmpty() || !file.exists()) {
@@ -39,8 +39,8 @@ QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entr
     // the loader; it fails here instead.
     if (const std::optional<QString> problem = sharedObjectProblem(file.absoluteFilePath())) {
         *hr = CO_E_ERRORINDLL;
-        describe(description, hresultDescription(*hr) + QStringLiteral(": ") + file.absoluteFilePath()
-                                  + QLatin1Char(' ') + *problem);
+        describe(description,
+            hresultDescription(*hr) + QStringLiteral(": ") + file.absoluteFilePath() + QLatin1Char(' ') + *problem);
         return nullptr;
     }
     // Never unloaded: the QLibrary object may go, the library stays.
@@ -53,8 +53,9 @@ QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entr
     const QFunctionPointer entry = library.resolve(entryName);
     if (!entry) {
         *hr = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-        describe(description, hresultDescription(*hr) + QStringLiteral(": ") + QLatin1String(entryName)
-                                  + QStringLiteral(" in ") + file.absoluteFilePath());
+        describe(description,
+            hresultDescription(*hr) + QStringLiteral(": ") + QLatin1String(entryName) + QStringLiteral(" in ")
+                + file.absoluteFilePath());
         return nullptr;
     }
     *hr = S_OK;
@@ -127,7 +128,7 @@ ServerRegistration registerServer(const QString &libraryPath, bool unregister)
         resolveServerEntry(libraryPath, entryName, &result.hr, &result.description));
     if (!entry) {
         result.failure = result.hr == HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND) ? ServerRegistration::EntryMissing
-                                                                                : ServerRegistration::LoadFailed;
+                                                                               : ServerRegistration::LoadFailed;
         return result;
     }
     result.hr = entry();

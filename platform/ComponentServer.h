@@ -31,8 +31,8 @@ HRESULT CLSIDFromProgID(const QString &progId, CLSID *clsid);
 // Returns null with the result and a description on failure; a file that is
 // not a complete shared object for this machine (sharedObjectProblem) is not
 // handed to the loader at all.
-QFunctionPointer resolveServerEntry(const QString &libraryPath, const char *entryName, HRESULT *hr,
-                                    QString *description);
+QFunctionPointer resolveServerEntry(
+    const QString &libraryPath, const char *entryName, HRESULT *hr, QString *description);
 
 // What the regsvr tool does: load the library and call DllRegisterServer, or
 // DllUnregisterServer when unregister is set.

@@ -59,8 +59,7 @@ class Fd
 public:
     explicit Fd(int fd)
         : m_fd(fd)
-    {
-    }
+    { }
     ~Fd()
     {
         if (m_fd >= 0)

@@ -25,8 +25,7 @@ class Descriptor
 public:
     explicit Descriptor(int fd)
         : m_fd(fd)
-    {
-    }
+    { }
     ~Descriptor()
     {
         if (m_fd >= 0)

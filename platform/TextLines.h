@@ -8,8 +8,7 @@
 
 // The lines of `text` without their line ends. A final line end ends the
 // last line; it does not start another, so "a\r\n" is one line and "" none.
-template <typename Text>
-QList<Text> splitLines(const Text &text)
+template <typename Text> QList<Text> splitLines(const Text &text)
 {
     QList<Text> lines;
     qsizetype start = 0;
@@ -27,8 +26,7 @@ QList<Text> splitLines(const Text &text)
 }
 
 // `text` with every line end written as `lineEnd`.
-template <typename Text>
-Text withLineEnds(const Text &text, const Text &lineEnd)
+template <typename Text> Text withLineEnds(const Text &text, const Text &lineEnd)
 {
     Text out;
     out.reserve(text.size() + text.size() / 16);

@@ -12,7 +12,7 @@ Result convert(const QString &text, double low, double high)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return {0, TypeMismatch};
+        return { 0, TypeMismatch };
 
     // A number too large for a double fails to parse and comes back as an
     // infinity; anything else that fails is no number at all.
@@ -24,13 +24,13 @@ Result convert(const QString &text, double low, double high)
         tooLarge = tooLarge || (!ok && std::isinf(number));
     }
     if (!ok)
-        return {0, tooLarge ? Overflow : TypeMismatch};
+        return { 0, tooLarge ? Overflow : TypeMismatch };
     if (!std::isfinite(number)) // the words "inf" and "nan" parse, but are no numbers
-        return {0, TypeMismatch};
+        return { 0, TypeMismatch };
     const double rounded = std::nearbyint(number); // the default mode rounds ties to even
     if (rounded < low || rounded > high)
-        return {0, Overflow};
-    return {static_cast<qint32>(rounded), Ok};
+        return { 0, Overflow };
+    return { static_cast<qint32>(rounded), Ok };
 }
 
 } // namespace

@@ -14,8 +14,8 @@ std::optional<QString> LibraryVersionInfo::string(QStringView name) const
 std::optional<LibraryVersionInfo> readVersionInfo(const QString &libraryPath, QString *description)
 {
     HRESULT hr = S_OK;
-    const auto entry = reinterpret_cast<DllGetVersionInfoFn>(
-        resolveServerEntry(libraryPath, kVersionInfoEntry, &hr, description));
+    const auto entry
+        = reinterpret_cast<DllGetVersionInfoFn>(resolveServerEntry(libraryPath, kVersionInfoEntry, &hr, description));
     if (!entry)
         return std::nullopt;
     const ComponentVersionInfo *raw = entry();
@@ -26,7 +26,7 @@ std::optional<LibraryVersionInfo> readVersionInfo(const QString &libraryPath, QS
     }
 
     LibraryVersionInfo info;
-    const auto version = [](const std::uint16_t (&v)[4]) { return QVersionNumber({v[0], v[1], v[2], v[3]}); };
+    const auto version = [](const std::uint16_t(&v)[4]) { return QVersionNumber({ v[0], v[1], v[2], v[3] }); };
     info.fileVersion = version(raw->fileVersion);
     info.productVersion = version(raw->productVersion);
     for (std::uint32_t i = 0; raw->strings && i < raw->stringCount; ++i) {
@@ -34,7 +34,7 @@ std::optional<LibraryVersionInfo> readVersionInfo(const QString &libraryPath, QS
         if (!s.name)
             continue;
         // Copied: nothing of the library's memory is kept.
-        info.strings.append({QString::fromUtf8(s.name), s.value ? QString::fromUtf8(s.value) : QString()});
+        info.strings.append({ QString::fromUtf8(s.name), s.value ? QString::fromUtf8(s.value) : QString() });
     }
     return info;
 }

@@ -16,7 +16,7 @@
 extern "C" {
 struct ComponentVersionString
 {
-    const char *name;  // UTF-8
+    const char *name; // UTF-8
     const char *value; // UTF-8; "" is an entry that is present and empty
 };
 

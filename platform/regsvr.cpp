@@ -39,16 +39,15 @@ int main(int argc, char *argv[])
 
     const ServerRegistration result = registerServer(args.first(), unregister);
     switch (result.failure) {
-    case ServerRegistration::None:
-        printLine(stdout, result.description);
-        return Success;
+    case ServerRegistration::None: printLine(stdout, result.description); return Success;
     case ServerRegistration::LoadFailed:
-        printLine(stderr, QStringLiteral("regsvr: cannot load ") + args.first() + QStringLiteral(": ")
-                              + result.description);
+        printLine(
+            stderr, QStringLiteral("regsvr: cannot load ") + args.first() + QStringLiteral(": ") + result.description);
         return LoadFailed;
     case ServerRegistration::EntryMissing:
-        printLine(stderr, QStringLiteral("regsvr: ") + args.first()
-                              + QStringLiteral(" is not a self-registering library: ") + result.description);
+        printLine(stderr,
+            QStringLiteral("regsvr: ") + args.first() + QStringLiteral(" is not a self-registering library: ")
+                + result.description);
         return EntryMissing;
     case ServerRegistration::CallFailed:
         printLine(stderr, QStringLiteral("regsvr: ") + result.description);

@@ -107,7 +107,8 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
             // Written beside the old script and renamed over it (or over a
             // link, whose target stays as it was), so a full disk never
             // leaves a torn script in place of the user's.
-            inPlace = step([&] { RuntimeError::check(SafeFile::replaceFile(path, bytes), path, RuntimeError::Access::Write); });
+            inPlace = step(
+                [&] { RuntimeError::check(SafeFile::replaceFile(path, bytes), path, RuntimeError::Access::Write); });
             if (inPlace)
                 ++written;
         }

@@ -71,7 +71,8 @@ std::optional<TemplateText> readTemplateText(const QString &sFile, const QString
 bool saveTemplateText(const QString &sFile, const QString &editorText, const TextFormat &format, const ErrorTrap &step)
 {
     return step([&] {
-        RuntimeError::check(SafeFile::replaceFile(sFile, editorTextToFile(editorText, format), SafeFile::Durability::Synced),
-            sFile, RuntimeError::Access::Write);
+        RuntimeError::check(
+            SafeFile::replaceFile(sFile, editorTextToFile(editorText, format), SafeFile::Durability::Synced), sFile,
+            RuntimeError::Access::Write);
     });
 }

@@ -39,7 +39,7 @@ QPixmap tovranePicture(int size)
     p.setPen(QPen(QColor(60, 60, 60), 1.2 * s));
     p.setBrush(QColor(255, 255, 245));
     p.drawPath(page);
-    const QColor lines[] = {QColor(0, 128, 0), QColor(0, 0, 255), QColor(128, 64, 64), QColor(128, 64, 64)};
+    const QColor lines[] = { QColor(0, 128, 0), QColor(0, 0, 255), QColor(128, 64, 64), QColor(128, 64, 64) };
     for (int i = 0; i < 4; ++i) {
         p.setPen(QPen(lines[i], 2.2 * s, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(34 * s, (34 + i * 7) * s), QPointF((54 - (i % 2) * 8) * s, (34 + i * 7) * s));

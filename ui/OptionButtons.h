@@ -6,8 +6,7 @@
 // that happens: a click, the keyboard or a screen reader's "Toggle" (which
 // toggles without clicking). Choosing the option that is already chosen
 // changes nothing and runs nothing.
-template <typename Handler>
-void connectOption(QAbstractButton *option, QObject *context, Handler handler)
+template <typename Handler> void connectOption(QAbstractButton *option, QObject *context, Handler handler)
 {
     QObject::connect(option, &QAbstractButton::toggled, context, [handler](bool on) {
         if (on)

@@ -11,14 +11,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-const QString frmAbout::FeedbackText = QStringLiteral(
-    "To make this application better, I need your \r\n"
-    "feedback! Contactl me for remarks, questions, \r\n"
-    "bugs and suggestions. You can find the contactform on the website.\r\n");
+const QString frmAbout::FeedbackText
+    = QStringLiteral("To make this application better, I need your \r\n"
+                     "feedback! Contactl me for remarks, questions, \r\n"
+                     "bugs and suggestions. You can find the contactform on the website.\r\n");
 
-const QString frmAbout::InformationText = QStringLiteral(
-    "For more information or updates for this \r\n"
-    "program visit the website!\r\n");
+const QString frmAbout::InformationText = QStringLiteral("For more information or updates for this \r\n"
+                                                         "program visit the website!\r\n");
 
 namespace {
 
@@ -109,7 +108,7 @@ frmAbout::frmAbout(const ProgramInfo &info, Dialogs &dialogs, QWidget *parent)
     layout->addLayout(bottom);
     setFixedWidth(Text1[1]->fontMetrics().horizontalAdvance(
                       QStringLiteral("bugs and suggestions. You can find the contactform on the website."))
-                  + twipsToPixels(960));
+        + twipsToPixels(960));
 
     Form_Load();
 }

@@ -13,16 +13,15 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-const QString frmSplash::FreewareNotice = QStringLiteral(
-    "Freeware is computer software \r\n"
-    "that is made available free of \r\n"
-    "charge, but which is copyrighted \r\n"
-    "by its developer, who retains the \r\n"
-    "rights to control its distribution, to \r\n"
-    "modify it and to sell it in the future. \r\n"
-    "It is typically distributed without its \r\n"
-    "source code, which prevents \r\n"
-    "modification by its users.\r\n");
+const QString frmSplash::FreewareNotice = QStringLiteral("Freeware is computer software \r\n"
+                                                         "that is made available free of \r\n"
+                                                         "charge, but which is copyrighted \r\n"
+                                                         "by its developer, who retains the \r\n"
+                                                         "rights to control its distribution, to \r\n"
+                                                         "modify it and to sell it in the future. \r\n"
+                                                         "It is typically distributed without its \r\n"
+                                                         "source code, which prevents \r\n"
+                                                         "modification by its users.\r\n");
 
 frmSplash::frmSplash(const ProgramInfo &info, std::function<void()> showMainWindow, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
@@ -80,7 +79,8 @@ void frmSplash::buildControls()
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setPlainText(QString(FreewareNotice).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed());
     Text1->setFixedHeight(Text1->fontMetrics().lineSpacing() * 10 + 8);
-    Text1->setFixedWidth(Text1->fontMetrics().horizontalAdvance(QStringLiteral("rights to control its distribution, to ")) + 24);
+    Text1->setFixedWidth(
+        Text1->fontMetrics().horizontalAdvance(QStringLiteral("rights to control its distribution, to ")) + 24);
     QPalette pal = Text1->palette();
     pal.setColor(QPalette::Base, palette().color(QPalette::Window));
     Text1->setPalette(pal);
@@ -106,9 +106,10 @@ void frmSplash::Form_Load()
     // A missing, unreadable or non-numeric value counts as "show".
     qint32 splash = 0;
     try {
-        splash = VbConvert::toInteger(ReadIniKey(m_info.settingsPath(), QStringLiteral("Settings"), QStringLiteral("Splash"))).value;
-    } catch (...) {
-    }
+        splash = VbConvert::toInteger(
+            ReadIniKey(m_info.settingsPath(), QStringLiteral("Settings"), QStringLiteral("Splash")))
+                     .value;
+    } catch (...) { }
 
     if (splash == 1) {
         Timer1->stop();

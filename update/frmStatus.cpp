@@ -32,8 +32,7 @@ class UnloadOnExit
 public:
     explicit UnloadOnExit(QDialog *window)
         : m_window(window)
-    {
-    }
+    { }
     ~UnloadOnExit() { m_window->done(QDialog::Rejected); }
     UnloadOnExit(const UnloadOnExit &) = delete;
     UnloadOnExit &operator=(const UnloadOnExit &) = delete;
@@ -44,11 +43,11 @@ private:
 
 } // namespace
 
-frmStatus::frmStatus(const ProgramInfo &info, Dialogs &dialogs, QString baseAddress, QString pageAddress,
-                     QWidget *parent)
+frmStatus::frmStatus(
+    const ProgramInfo &info, Dialogs &dialogs, QString baseAddress, QString pageAddress, QWidget *parent)
     : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                  | Qt::MSWindowsFixedSizeDialogHint)
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::MSWindowsFixedSizeDialogHint)
     , lblStatus(new QLabel(QStringLiteral("Checking for updates..."), this))
     , m_info(info)
     , m_dialogs(dialogs)

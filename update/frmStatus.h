@@ -19,8 +19,8 @@ class frmStatus : public QDialog
 public:
     // baseAddress is the folder on the site that holds "version.txt",
     // pageAddress the page opened on Yes.
-    frmStatus(const ProgramInfo &info, Dialogs &dialogs, QString baseAddress, QString pageAddress,
-              QWidget *parent = nullptr);
+    frmStatus(
+        const ProgramInfo &info, Dialogs &dialogs, QString baseAddress, QString pageAddress, QWidget *parent = nullptr);
 
     // Runs the check once and unloads the window (finished() is emitted)
     // whatever happens. Failures pass to the caller as RuntimeError: a
@@ -32,7 +32,7 @@ public:
 
     QLabel *lblStatus;
 
-    static const QString kFileName;    // "version.txt"
+    static const QString kFileName; // "version.txt"
     static const QString kQuestion;
 
 private:

@@ -7,14 +7,14 @@
 
 namespace {
 
-std::atomic<long> g_objects{0};
-std::atomic<long> g_locks{0};
+std::atomic<long> g_objects { 0 };
+std::atomic<long> g_locks { 0 };
 
 const QString kSource = QStringLiteral("Kestrelle_Update_Check.CUpdateCheck");
 
 const char16_t *const kMethodName = u"CheckForUpdate";
 // Parameter names answer with their position, as automation expects.
-const char16_t *const kParameterNames[] = {u"sWebAddress", u"sFileName", u"sCurrentVersion"};
+const char16_t *const kParameterNames[] = { u"sWebAddress", u"sFileName", u"sCurrentVersion" };
 
 bool sameName(LPOLESTR name, const char16_t *known)
 {
@@ -199,7 +199,7 @@ HRESULT CUpdateCheck::GetIDsOfNames(REFIID riid, LPOLESTR *rgszNames, UINT cName
 }
 
 HRESULT CUpdateCheck::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS *pDispParams,
-                             VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr)
+    VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr)
 {
     if (!(riid == IID_NULL))
         return DISP_E_UNKNOWNINTERFACE;
@@ -230,7 +230,7 @@ HRESULT CUpdateCheck::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags
     const HRESULT hr = check(args[0], args[1], args[2], &result);
     if (FAILED(hr)) {
         if (pExcepInfo) {
-            *pExcepInfo = EXCEPINFO{};
+            *pExcepInfo = EXCEPINFO {};
             pExcepInfo->scode = hr;
             pExcepInfo->bstrSource = bstrFromQString(kSource);
             pExcepInfo->bstrDescription = bstrFromQString(errorText(runtimeErrorFromHresult(hr)));
@@ -250,8 +250,8 @@ HRESULT CUpdateCheck::CheckForUpdate(BSTR sWebAddress, BSTR sFileName, BSTR sCur
     return check(qStringFromBstr(sWebAddress), qStringFromBstr(sFileName), qStringFromBstr(sCurrentVersion), result);
 }
 
-HRESULT CUpdateCheck::check(const QString &webAddress, const QString &fileName, const QString &currentVersion,
-                            VARIANT_BOOL *result)
+HRESULT CUpdateCheck::check(
+    const QString &webAddress, const QString &fileName, const QString &currentVersion, VARIANT_BOOL *result)
 {
     if (!result)
         return E_POINTER;
@@ -264,7 +264,7 @@ HRESULT CUpdateCheck::check(const QString &webAddress, const QString &fileName, 
     {
         CUpdateCheck *self;
         ~ReleaseOnReturn() { self->Release(); }
-    } hold{this};
+    } hold { this };
 
     // Nothing may leave through the binary interface but a result code.
     try {

@@ -28,7 +28,7 @@ public:
     HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo **ppTInfo) override;
     HRESULT GetIDsOfNames(REFIID riid, LPOLESTR *rgszNames, UINT cNames, LCID lcid, DISPID *rgDispId) override;
     HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS *pDispParams,
-                   VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr) override;
+        VARIANT *pVarResult, EXCEPINFO *pExcepInfo, UINT *puArgErr) override;
 
     HRESULT CheckForUpdate(BSTR sWebAddress, BSTR sFileName, BSTR sCurrentVersion, VARIANT_BOOL *result) override;
 
@@ -36,10 +36,10 @@ private:
     // Class_Terminate: releases the fBrowser. Only Release ends an object.
     ~CUpdateCheck();
 
-    HRESULT check(const QString &webAddress, const QString &fileName, const QString &currentVersion,
-                  VARIANT_BOOL *result);
+    HRESULT check(
+        const QString &webAddress, const QString &fileName, const QString &currentVersion, VARIANT_BOOL *result);
 
-    std::atomic<ULONG> m_refs{1};
+    std::atomic<ULONG> m_refs { 1 };
     std::unique_ptr<fBrowser> m_browser;
 };
 

@@ -20,26 +20,26 @@ const QString kVersion = QStringLiteral("1.0");
 QString libraryPath()
 {
     static const char anchor = 0;
-    Dl_info info{};
+    Dl_info info {};
     if (!dladdr(&anchor, &info) || !info.dli_fname)
         return QString();
     return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
 }
 
 const ComponentVersionString kVersionStrings[] = {
-    {"CompanyName", "Kestrelle Software"},
-    {"FileDescription", "Kestrelle Update Check will look for a newer version of any applicaton on a given location"},
-    {"FileVersion", VERLOOK_VERSION_TEXT},
-    {"InternalName", "verlook"},
-    {"OriginalFilename", "verlook.dll"},
-    {"ProductName", "Kestrelle Update Check"},
-    {"ProductVersion", VERLOOK_VERSION_TEXT},
-    {"OLESelfRegister", ""},
+    { "CompanyName", "Kestrelle Software" },
+    { "FileDescription", "Kestrelle Update Check will look for a newer version of any applicaton on a given location" },
+    { "FileVersion", VERLOOK_VERSION_TEXT },
+    { "InternalName", "verlook" },
+    { "OriginalFilename", "verlook.dll" },
+    { "ProductName", "Kestrelle Update Check" },
+    { "ProductVersion", VERLOOK_VERSION_TEXT },
+    { "OLESelfRegister", "" },
 };
 
 const ComponentVersionInfo kVersionInfo = {
-    {VERLOOK_VERSION_MAJOR, VERLOOK_VERSION_MINOR, VERLOOK_VERSION_PATCH, VERLOOK_VERSION_TWEAK},
-    {VERLOOK_VERSION_MAJOR, VERLOOK_VERSION_MINOR, VERLOOK_VERSION_PATCH, VERLOOK_VERSION_TWEAK},
+    { VERLOOK_VERSION_MAJOR, VERLOOK_VERSION_MINOR, VERLOOK_VERSION_PATCH, VERLOOK_VERSION_TWEAK },
+    { VERLOOK_VERSION_MAJOR, VERLOOK_VERSION_MINOR, VERLOOK_VERSION_PATCH, VERLOOK_VERSION_TWEAK },
     std::uint32_t(std::size(kVersionStrings)),
     kVersionStrings,
 };

@@ -18,8 +18,8 @@ bool isHtmlType(const QString &mimeType)
 // Servers that send no type still send pages a browser recognises as HTML.
 bool looksLikeHtml(const QByteArray &data)
 {
-    static const QRegularExpression start(QStringLiteral("^\\s*<(!doctype\\s+html|html|head|body)[\\s>]"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression start(
+        QStringLiteral("^\\s*<(!doctype\\s+html|html|head|body)[\\s>]"), QRegularExpression::CaseInsensitiveOption);
     return start.match(QString::fromLatin1(data.left(512))).hasMatch();
 }
 
@@ -46,12 +46,17 @@ QString decode(const QByteArray &data, const QString &charset, bool html)
 const QString &namedEntity(QStringView name)
 {
     static const QHash<QString, QString> entities = {
-        {QStringLiteral("amp"), QStringLiteral("&")},       {QStringLiteral("lt"), QStringLiteral("<")},
-        {QStringLiteral("gt"), QStringLiteral(">")},        {QStringLiteral("quot"), QStringLiteral("\"")},
-        {QStringLiteral("apos"), QStringLiteral("'")},      {QStringLiteral("nbsp"), QString(QChar(0x00A0))},
-        {QStringLiteral("copy"), QString(QChar(0x00A9))},   {QStringLiteral("reg"), QString(QChar(0x00AE))},
-        {QStringLiteral("hellip"), QString(QChar(0x2026))}, {QStringLiteral("ndash"), QString(QChar(0x2013))},
-        {QStringLiteral("mdash"), QString(QChar(0x2014))},
+        { QStringLiteral("amp"), QStringLiteral("&") },
+        { QStringLiteral("lt"), QStringLiteral("<") },
+        { QStringLiteral("gt"), QStringLiteral(">") },
+        { QStringLiteral("quot"), QStringLiteral("\"") },
+        { QStringLiteral("apos"), QStringLiteral("'") },
+        { QStringLiteral("nbsp"), QString(QChar(0x00A0)) },
+        { QStringLiteral("copy"), QString(QChar(0x00A9)) },
+        { QStringLiteral("reg"), QString(QChar(0x00AE)) },
+        { QStringLiteral("hellip"), QString(QChar(0x2026)) },
+        { QStringLiteral("ndash"), QString(QChar(0x2013)) },
+        { QStringLiteral("mdash"), QString(QChar(0x2014)) },
     };
     static const QString none;
     const auto it = entities.constFind(name.toString());
@@ -102,14 +107,37 @@ void appendDecoded(QString &out, QStringView text)
 bool isBlockElement(QStringView name)
 {
     static const QStringList blocks = {
-        QStringLiteral("address"), QStringLiteral("article"), QStringLiteral("aside"), QStringLiteral("blockquote"),
-        QStringLiteral("br"),      QStringLiteral("center"),  QStringLiteral("dd"),    QStringLiteral("div"),
-        QStringLiteral("dl"),      QStringLiteral("dt"),      QStringLiteral("fieldset"), QStringLiteral("footer"),
-        QStringLiteral("form"),    QStringLiteral("h1"),      QStringLiteral("h2"),    QStringLiteral("h3"),
-        QStringLiteral("h4"),      QStringLiteral("h5"),      QStringLiteral("h6"),    QStringLiteral("header"),
-        QStringLiteral("hr"),      QStringLiteral("li"),      QStringLiteral("main"),  QStringLiteral("nav"),
-        QStringLiteral("ol"),      QStringLiteral("p"),       QStringLiteral("pre"),   QStringLiteral("section"),
-        QStringLiteral("table"),   QStringLiteral("tr"),      QStringLiteral("ul"),
+        QStringLiteral("address"),
+        QStringLiteral("article"),
+        QStringLiteral("aside"),
+        QStringLiteral("blockquote"),
+        QStringLiteral("br"),
+        QStringLiteral("center"),
+        QStringLiteral("dd"),
+        QStringLiteral("div"),
+        QStringLiteral("dl"),
+        QStringLiteral("dt"),
+        QStringLiteral("fieldset"),
+        QStringLiteral("footer"),
+        QStringLiteral("form"),
+        QStringLiteral("h1"),
+        QStringLiteral("h2"),
+        QStringLiteral("h3"),
+        QStringLiteral("h4"),
+        QStringLiteral("h5"),
+        QStringLiteral("h6"),
+        QStringLiteral("header"),
+        QStringLiteral("hr"),
+        QStringLiteral("li"),
+        QStringLiteral("main"),
+        QStringLiteral("nav"),
+        QStringLiteral("ol"),
+        QStringLiteral("p"),
+        QStringLiteral("pre"),
+        QStringLiteral("section"),
+        QStringLiteral("table"),
+        QStringLiteral("tr"),
+        QStringLiteral("ul"),
     };
     return blocks.contains(name.toString());
 }
@@ -200,10 +228,10 @@ private:
 
 std::optional<QString> htmlBodyText(const QString &html)
 {
-    static const QRegularExpression bodyOpen(QStringLiteral("<body(\\s[^>]*)?/?>"),
-                                             QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression framesetOpen(QStringLiteral("<frameset[\\s>]"),
-                                                 QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression bodyOpen(
+        QStringLiteral("<body(\\s[^>]*)?/?>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression framesetOpen(
+        QStringLiteral("<frameset[\\s>]"), QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tagName(QStringLiteral("^</?([A-Za-z][A-Za-z0-9]*)"));
 
     // The body: after its start tag; without one the parser implies it, and a

@@ -158,8 +158,9 @@ private slots:
         QVERIFY(QFile(clips + u"/b.avs"_s).open(QIODevice::WriteOnly));
         w->mListOpenFolder->trigger();
         w->mListOpenScript->trigger();
-        QCOMPARE(m_dialogs.openedUrls, (QStringList { QUrl::fromLocalFile(clips).toString(),
-                                            QUrl::fromLocalFile(clips + u"/b.avs"_s).toString() }));
+        QCOMPARE(m_dialogs.openedUrls,
+            (QStringList {
+                QUrl::fromLocalFile(clips).toString(), QUrl::fromLocalFile(clips + u"/b.avs"_s).toString() }));
     }
 
     // The preview's text is byte for byte what each build writes.

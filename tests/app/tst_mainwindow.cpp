@@ -5,12 +5,12 @@
 #include "ColorPainter.h"
 #include "ComponentServer.h"
 #include "Dialog.h"
+#include "Program.h"
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
 #include "TestHttpServer.h"
 #include "Unprivileged.h"
 #include "frmSettings.h"
-#include "Program.h"
 #include "frmTovrane.h"
 
 #include <QAccessible>
@@ -46,8 +46,8 @@ class TestMainWindow : public QObject
     // Nothing listens on the discard port, so the update check fails at once.
     std::unique_ptr<frmTovrane> load()
     {
-        auto window = std::make_unique<frmTovrane>(m_folder->info(), m_dialogs,
-                                                   frmTovrane::UpdateCheck {u"http://127.0.0.1:9"_s, QString()});
+        auto window = std::make_unique<frmTovrane>(
+            m_folder->info(), m_dialogs, frmTovrane::UpdateCheck { u"http://127.0.0.1:9"_s, QString() });
         window->Form_Load();
         return window;
     }
@@ -55,8 +55,8 @@ class TestMainWindow : public QObject
     std::unique_ptr<frmTovrane> loadOnClips()
     {
         setSettings("[Settings]\r\nMainFolder=" + clip().toLocal8Bit() + "\r\nAvsFolder=" + clip(u"out"_s).toLocal8Bit()
-                    + "\r\nExtenions=AVI|MPG\r\nScriptExtensions=avs|AVSI\r\nOverwrite=0\r\nBuildScriptsIn=0\r\n"
-                      "Splash=1\r\nMode=1\r\nShow=0\r\nTemplate=/nowhere/Mine.avt\r\n");
+            + "\r\nExtenions=AVI|MPG\r\nScriptExtensions=avs|AVSI\r\nOverwrite=0\r\nBuildScriptsIn=0\r\n"
+              "Splash=1\r\nMode=1\r\nShow=0\r\nTemplate=/nowhere/Mine.avt\r\n");
         return load();
     }
     QByteArray settings() const { return m_folder->read(u"Settings.ini"_s); }
@@ -109,16 +109,16 @@ private slots:
     // value the load missed shows too.
     void choicesAreStoredAtOnce()
     {
-        const std::tuple<const char *, QByteArray, int> choices[] = {
-            {"optMode_1", "Mode", 1}, {"optMode_0", "Mode", 0}, {"chkCheckedonly", "Show", 1},
-            {"chkCheckedonly", "Show", 0}, {"optOverwrite_1", "Overwrite", 1}, {"optOverwrite_0", "Overwrite", 0},
-            {"optBuildScripts_1", "BuildScriptsIn", 1}, {"optBuildScripts_0", "BuildScriptsIn", 0},
-            {"chkSplash", "Splash", 1}, {"chkSplash", "Splash", 0}};
+        const std::tuple<const char *, QByteArray, int> choices[] = { { "optMode_1", "Mode", 1 },
+            { "optMode_0", "Mode", 0 }, { "chkCheckedonly", "Show", 1 }, { "chkCheckedonly", "Show", 0 },
+            { "optOverwrite_1", "Overwrite", 1 }, { "optOverwrite_0", "Overwrite", 0 },
+            { "optBuildScripts_1", "BuildScriptsIn", 1 }, { "optBuildScripts_0", "BuildScriptsIn", 0 },
+            { "chkSplash", "Splash", 1 }, { "chkSplash", "Splash", 0 } };
         const auto file = [](const QByteArray &key, int value) {
             return "[Settings]\r\n" + key + "=" + QByteArray::number(value) + "\r\nScriptExtensions=avs\r\n";
         };
         for (const auto &[control, key, after] : choices) {
-            for (const char *way : {"click", "accessible action"}) {
+            for (const char *way : { "click", "accessible action" }) {
                 setSettings(file(key, 1 - after));
                 auto w = load();
                 auto *button = w->findChild<QAbstractButton *>(QLatin1String(control));
@@ -140,7 +140,8 @@ private slots:
         const QString scripts = QDir::toNativeSeparators(clip(u"out"_s));
         const QString sub = QDir::toNativeSeparators(clip(u"out/sub"_s));
         setSettings(("[Settings]\r\nMainFolder=/a|/b|/c\r\nAvsFolder=" + scripts
-                     + "\r\nBuildScriptsIn=1\r\nScriptExtensions=avs|avsi\r\n").toLocal8Bit());
+            + "\r\nBuildScriptsIn=1\r\nScriptExtensions=avs|avsi\r\n")
+                        .toLocal8Bit());
         auto w = load();
         QPointer<frmSettings> s = w->settingsWindow();
         s->lstScanFolders->setCurrentRow(1);
@@ -149,7 +150,7 @@ private slots:
         QVERIFY(!s->cmdRemove->isEnabled());
         QTest::keyClick(s->lstScanFolders, Qt::Key_Down);
         s->cmdRemove->click();
-        QCOMPARE(s->scanFolders(), QStringList {"/c"});
+        QCOMPARE(s->scanFolders(), QStringList { "/c" });
 
         // Every window here opens modally: a folder chooser opens `sub` and
         // takes it with OK, noting where it opened; the others are closed.
@@ -176,7 +177,7 @@ private slots:
         QCOMPARE(s->scriptFolderLabel(), sub);
         s->cmdOpen[0]->click(); // "Add" appends, even a folder already listed
         s->cmdOpen[0]->click();
-        QCOMPARE(s->scanFolders(), (QStringList {u"/c"_s, sub, sub}));
+        QCOMPARE(s->scanFolders(), (QStringList { u"/c"_s, sub, sub }));
 
         // "&Close" only hides it, and so does the close box: the menu entry
         // and the button find it again with the extension chosen, which is
@@ -190,10 +191,12 @@ private slots:
         w->mAbout->trigger();
         w->cmdAbout->click();
         QCOMPARE(shown,
-                 (QStringList {"Dialog", "Dialog", "Dialog", "frmSettings", "frmSettings", "frmAbout", "frmAbout"}));
+            (QStringList { "Dialog", "Dialog", "Dialog", "frmSettings", "frmSettings", "frmAbout", "frmAbout" }));
         QVERIFY(s && s->isHidden() && w->settingsWindow() == s && s->scriptExtension() == u"avsi");
-        QCOMPARE(settings(), ("[Settings]\r\nMainFolder=/c|" + sub + "|" + sub + "\r\nAvsFolder=" + sub
-                              + "\r\nBuildScriptsIn=1\r\nScriptExtensions=avs|avsi\r\n").toLocal8Bit());
+        QCOMPARE(settings(),
+            ("[Settings]\r\nMainFolder=/c|" + sub + "|" + sub + "\r\nAvsFolder=" + sub
+                + "\r\nBuildScriptsIn=1\r\nScriptExtensions=avs|avsi\r\n")
+                .toLocal8Bit());
 
         // A store that fails is logged under the window whose handler tried
         // it, and the value is kept for this run.
@@ -223,7 +226,7 @@ private slots:
         TestHttpServer site;
         duringQuestion ? site.answer(200, "text/plain", "102\r\n") : site.silent();
         const QString page = site.url(u"/freeware/tovrane"_s);
-        frmTovrane w(m_folder->info(), m_dialogs, {site.url(u"/freeware/tovrane/downloads"_s), page});
+        frmTovrane w(m_folder->info(), m_dialogs, { site.url(u"/freeware/tovrane/downloads"_s), page });
         m_dialogs.whileAsking = [&w] { w.close(); };
         QTimer closer;
         connect(&closer, &QTimer::timeout, &w, [&] {
@@ -242,7 +245,7 @@ private slots:
         QCOMPARE(code, 0);
         QVERIFY(w.isLoaded() && !w.isVisible());
         QCOMPARE(site.requestLines.size(), 1);
-        QCOMPARE(m_dialogs.openedUrls, duringQuestion ? QStringList {page} : QStringList());
+        QCOMPARE(m_dialogs.openedUrls, duringQuestion ? QStringList { page } : QStringList());
         for (const ScriptedDialogs::Asked &question : m_dialogs.questions)
             QCOMPARE(question.cursor, int(Qt::ArrowCursor));
         QVERIFY(!QApplication::overrideCursor());
@@ -252,17 +255,16 @@ private slots:
     // of both windows hold.
     void clipCommands()
     {
-        for (const char *name : {"a.avi", "b.MPG", "b.avs", "notes.txt", "locked/c.avi"})
+        for (const char *name : { "a.avi", "b.MPG", "b.avs", "notes.txt", "locked/c.avi" })
             QVERIFY(put(clip(QString::fromLatin1(name))));
         auto w = loadOnClips();
         w->txtScript->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# %clip%"_s);
-        const auto script = [this](const char *name) {
-            return "Src(\"" + clip().toLocal8Bit() + "/" + name + "\")\r\n# %clip%";
-        };
+        const auto script
+            = [this](const char *name) { return "Src(\"" + clip().toLocal8Bit() + "/" + name + "\")\r\n# %clip%"; };
         const auto checked = [&w] { return std::ranges::count(w->clipModel()->rows(), true, &ClipRow::checked); };
         w->mRunScan->trigger();
-        QCOMPARE(column(*w, &ClipRow::file), (QStringList {"a.avi", "b.MPG", "c.avi"}));
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"-", "Y", "-"}));
+        QCOMPARE(column(*w, &ClipRow::file), (QStringList { "a.avi", "b.MPG", "c.avi" }));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "-", "Y", "-" }));
         QCOMPARE(w->panels[1]->text(), u"3 files found"_s);
         w->cmdSelect[0]->click();
         QCOMPARE(checked(), 0);
@@ -271,23 +273,23 @@ private slots:
 
         // One for all, "Always": a script beside each clip, marked "Y".
         w->cmdBuild->click();
-        QCOMPARE(m_dialogs.messages, QStringList {"All done!"});
+        QCOMPARE(m_dialogs.messages, QStringList { "All done!" });
         QCOMPARE(readBytes(clip(u"b.avs"_s)), script("b.MPG"));
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"Y", "Y", "Y"}));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "Y", "Y", "Y" }));
         // "Ask": the question names the script, under the arrow; No keeps it.
         w->settingsWindow()->optOverwrite[1]->click();
         QVERIFY(put(clip(u"a.avs"_s), "kept"));
-        m_dialogs.answers = {Dialogs::No};
+        m_dialogs.answers = { Dialogs::No };
         w->mRunBuild->trigger();
-        QCOMPARE(m_dialogs.questions.value(0).text,
-                 "The AVS script " + clip(u"a.avs"_s) + " already exists. Overwrite?");
+        QCOMPARE(
+            m_dialogs.questions.value(0).text, "The AVS script " + clip(u"a.avs"_s) + " already exists. Overwrite?");
         QCOMPARE(m_dialogs.questions.value(0).cursor, int(Qt::ArrowCursor));
         QCOMPARE(readBytes(clip(u"a.avs"_s)), QByteArray("kept"));
         // All for one: one batch file in the script folder.
         w->optMode[0]->click();
         w->cmdBuild->click();
-        QCOMPARE(readBytes(clip(u"out/batch_file_0.avs"_s)),
-                 script("a.avi") + script("b.MPG") + script("locked/c.avi"));
+        QCOMPARE(
+            readBytes(clip(u"out/batch_file_0.avs"_s)), script("a.avi") + script("b.MPG") + script("locked/c.avi"));
 
         // The filter applies from the next scan on: every clip has its script
         // now, so none is listed and the commands are off.
@@ -303,7 +305,7 @@ private slots:
         w->clipModel()->setChecked(0, true);
         w->clipModel()->setChecked(2, true);
         w->settingsWindow()->cboExt->setCurrentIndex(1);
-        m_dialogs.answers = {Dialogs::No};
+        m_dialogs.answers = { Dialogs::No };
         w->cmdRemove->click();
         QVERIFY(m_dialogs.questions.last().text.contains(u" .avsi from"_s)); // lower-cased
         QVERIFY(QFile::exists(clip(u"a.avs"_s)));
@@ -324,7 +326,7 @@ private slots:
         QVERIFY(!QFile::exists(clip(u"a.avs"_s)) && !QFile::exists(clip(u"b.avs"_s)));
         QCOMPARE(QFile::exists(clip(u"locked/c.avs"_s)), locked);
         // An unchecked clip keeps its mark though its folder was cleared.
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList {"-", "Y", locked ? "Y" : "-"}));
+        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "-", "Y", locked ? "Y" : "-" }));
         QCOMPARE(m_folder->logRecords().size(), 1); // the update check at start only
 
         // Counts beyond 16 bits; without a template name the last one stays.
@@ -347,7 +349,7 @@ private slots:
             bytes += b == '\r' || b == '\n' ? QByteArray("\r\n") : QByteArray(1, char(b));
         const QString old = m_folder->file(u"Templates/Old.avt"_s);
         m_folder->write(u"Templates/Old.avt"_s, bytes);
-        m_dialogs.fileNames = {old};
+        m_dialogs.fileNames = { old };
         w->mFileLoad->trigger();
         QVERIFY(w->txtScript->toPlainText().startsWith(u"# Caf\u00e9"_s));
         QVERIFY(settings().contains(("Template=" + old + "\r\n").toLocal8Bit()));
@@ -357,7 +359,7 @@ private slots:
         // Typing enables the three commands; Save stores no key.
         QTest::keyClick(w->txtScript, Qt::Key_X);
         QVERIFY(w->cmdColour->isEnabled() && w->cmdSave->isEnabled() && w->mFileSave->isEnabled());
-        m_dialogs.fileNames = {m_folder->file(u"Templates/Copy.avt"_s)};
+        m_dialogs.fileNames = { m_folder->file(u"Templates/Copy.avt"_s) };
         w->mFileSave->trigger();
         QCOMPARE(m_dialogs.fileDialogs.value(1), std::pair(true, m_folder->file(u"Templates"_s)));
         QCOMPARE(m_folder->read(u"Templates/Copy.avt"_s), "x" + bytes);
@@ -367,12 +369,12 @@ private slots:
         QVERIFY(put(huge) && QFile::resize(huge, 16 * 1024 * 1024 + 1));
         const QString fifo = m_folder->file(u"Templates/Fifo.avt"_s);
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        m_dialogs.fileNames = {QString(), huge, fifo};
+        m_dialogs.fileNames = { QString(), huge, fifo };
         for (int i = 0; i < 3; ++i)
             w->cmdLoad->click();
         QVERIFY(w->txtScript->toPlainText().startsWith(u"x# Caf\u00e9"_s));
         QVERIFY(settings().contains(("Template=" + old + "\r\n").toLocal8Bit()));
-        QCOMPARE(m_folder->logRecords().mid(1), (QStringList {"cmdLoad_Click 7", "cmdLoad_Click 75"}));
+        QCOMPARE(m_folder->logRecords().mid(1), (QStringList { "cmdLoad_Click 7", "cmdLoad_Click 75" }));
     }
 
     // Colouring and completion get the names from Filters.txt (Blur, Crop,

@@ -11,8 +11,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The error number `work` fails with; 0 when it does not fail.
-template <typename Work>
-qint32 failure(Work work)
+template <typename Work> qint32 failure(Work work)
 {
     try {
         work();
@@ -47,7 +46,7 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("after");
         const auto row = [](const char *tag, const QByteArray &before, const QString &key, const QString &value,
-                            const QByteArray &after) { QTest::newRow(tag) << before << key << value << after; };
+                             const QByteArray &after) { QTest::newRow(tag) << before << key << value << after; };
         const QByteArray bracketed = "MainFolder=/v/[2019] Holidays|/w";
 
         // Every line written ends in CR LF; `after` is written with LF alone.
@@ -102,12 +101,12 @@ private slots:
         const QByteArray twice = "[Settings]\r\nA=1\r\n[Other]\r\nB=2\r\n[Settings]\r\nB=3\r\nA=4\r\n";
         const QByteArray lineEnds = "[Settings]\nShow=1\nMode=1\n\n[Other]\rMode=7\r";
         for (const auto &[file, section, key, value] :
-             {std::tuple {twice, "Settings", "a", "1"}, std::tuple {twice, "Settings", "B", "3"},
-              std::tuple {QByteArray("[Settings]\r\nMode = 1\r\n"), "Settings", "Mode", ""},
-              std::tuple {lineEnds, "Other", "Mode", "7"}}) {
+            { std::tuple { twice, "Settings", "a", "1" }, std::tuple { twice, "Settings", "B", "3" },
+                std::tuple { QByteArray("[Settings]\r\nMode = 1\r\n"), "Settings", "Mode", "" },
+                std::tuple { lineEnds, "Other", "Mode", "7" } }) {
             QVERIFY(put(m_ini, file));
-            QCOMPARE(ReadIniKey(m_ini, QString::fromLatin1(section), QString::fromLatin1(key)),
-                     QString::fromLatin1(value));
+            QCOMPARE(
+                ReadIniKey(m_ini, QString::fromLatin1(section), QString::fromLatin1(key)), QString::fromLatin1(value));
             QCOMPARE(bytes(), file);
         }
     }
@@ -128,9 +127,9 @@ private slots:
     {
         write(u"Mode"_s, u"1"_s);
         const QByteArray before = bytes();
-        for (const auto &[key, value] : {std::pair {u"MainFolder"_s, u"/a\n[Settings]\nMode=0"_s},
-                                         std::pair {u"Main\rFolder"_s, u"/a"_s}, std::pair {u"[Other"_s, u"x"_s},
-                                         std::pair {u"Mode=1\r"_s, u"x"_s}, std::pair {u"A=B"_s, u"x"_s}}) {
+        for (const auto &[key, value] : { std::pair { u"MainFolder"_s, u"/a\n[Settings]\nMode=0"_s },
+                 std::pair { u"Main\rFolder"_s, u"/a"_s }, std::pair { u"[Other"_s, u"x"_s },
+                 std::pair { u"Mode=1\r"_s, u"x"_s }, std::pair { u"A=B"_s, u"x"_s } }) {
             QCOMPARE(failure([&] { write(key, value); }), ErrNum::InvalidProcedureCall);
             QCOMPARE(bytes(), before);
         }
@@ -148,9 +147,9 @@ private slots:
         QCOMPARE(failure([] { UCasePart(u"abc"_s, 0, 1); }), ErrNum::InvalidProcedureCall);
 
         // Zero means "not found": skipped, and ties go to the lowest index.
-        QCOMPARE(GetLowestIndex({0, 7, 3, 3}), 2);
-        QCOMPARE(GetLowestIndex({9, 0, 9}), 0);
-        QCOMPARE(GetLowestIndex({0, 0}), 0);
+        QCOMPARE(GetLowestIndex({ 0, 7, 3, 3 }), 2);
+        QCOMPARE(GetLowestIndex({ 9, 0, 9 }), 0);
+        QCOMPARE(GetLowestIndex({ 0, 0 }), 0);
         QCOMPARE(GetLowestIndex({}), 0);
     }
 };

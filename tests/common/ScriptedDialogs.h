@@ -30,7 +30,7 @@ public:
     Answer question(const QString &title, const QString &text, Icon icon) override
     {
         const QCursor *pointer = QGuiApplication::overrideCursor();
-        questions.append({title, text, icon, pointer ? int(pointer->shape()) : -1});
+        questions.append({ title, text, icon, pointer ? int(pointer->shape()) : -1 });
         if (whileAsking)
             whileAsking();
         return answers.isEmpty() ? Yes : answers.takeFirst();
@@ -43,7 +43,7 @@ public:
 private:
     QString file(bool save, const QString &dir)
     {
-        fileDialogs.append({save, dir});
+        fileDialogs.append({ save, dir });
         return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
     }
 };

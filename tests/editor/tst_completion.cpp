@@ -23,10 +23,7 @@ class TestCompletion : public QObject
     int m_swallowed = 0;
 
     // The editor's text with "‸" where the caret is.
-    QString textAndCaret() const
-    {
-        return m_editor->toPlainText().insert(m_editor->textCursor().position(), u'‸');
-    }
+    QString textAndCaret() const { return m_editor->toPlainText().insert(m_editor->textCursor().position(), u'‸'); }
     void setTextAndCaret(const QString &text)
     {
         m_editor->setPlainText(QString(text).remove(u'‸'));
@@ -38,8 +35,8 @@ class TestCompletion : public QObject
     // Escape and Return; "⇧" holds Shift for the next key.
     void type(const QString &keys)
     {
-        const QHash<QChar, Qt::Key> named { { u'↑', Qt::Key_Up }, { u'↓', Qt::Key_Down },
-            { u'⌫', Qt::Key_Backspace }, { u'⎋', Qt::Key_Escape }, { u'⏎', Qt::Key_Return } };
+        const QHash<QChar, Qt::Key> named { { u'↑', Qt::Key_Up }, { u'↓', Qt::Key_Down }, { u'⌫', Qt::Key_Backspace },
+            { u'⎋', Qt::Key_Escape }, { u'⏎', Qt::Key_Return } };
         Qt::KeyboardModifiers shift;
         for (const QChar c : keys) {
             if (c == u'⇧')
@@ -133,9 +130,8 @@ private slots:
         QTest::addColumn<QString>("offered");
         QTest::addColumn<int>("swallowed");
         const auto row = [](const char *tag, const QString &text, const QString &keys, const QString &result,
-                             const QString &offered, int swallowed) {
-            QTest::newRow(tag) << text << keys << result << offered << swallowed;
-        };
+                             const QString &offered,
+                             int swallowed) { QTest::newRow(tag) << text << keys << result << offered << swallowed; };
         row("the first match in list order", "‸", "c", "c‸", "colorYUV", 0);
         row("a modified key leaves the list alone", "‸", "cr⇧O", "crO‸", "Crop", 0);
         row("a separator ends the word", "‸", "cr ", "cr ‸", "", 0);

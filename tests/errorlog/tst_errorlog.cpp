@@ -48,9 +48,15 @@ private slots:
         CErrorlog log(m_dir.path(), u"tovrane"_s);
         ErrorTrap step(log, u"frmTovrane"_s, u"Mode_0"_s);
         QString ran;
-        QVERIFY(!step([&] { ran += u'a'; throw RuntimeError(ErrNum::PathNotFound); }));
+        QVERIFY(!step([&] {
+            ran += u'a';
+            throw RuntimeError(ErrNum::PathNotFound);
+        }));
         QVERIFY(step([&] { ran += u'b'; }));
-        QVERIFY(!step([&] { ran += u'c'; throw std::runtime_error("boom"); }));
+        QVERIFY(!step([&] {
+            ran += u'c';
+            throw std::runtime_error("boom");
+        }));
         QVERIFY(!step([&] { throw 42; }));
         QCOMPARE(ran, u"abc"_s);
 

@@ -36,8 +36,7 @@ bool isLink(const QString &path)
 }
 
 // The number of the RuntimeError that `work` throws; 0 when none.
-template <typename Work>
-int refused(Work &&work)
+template <typename Work> int refused(Work &&work)
 {
     try {
         work();

@@ -29,9 +29,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr CLSID kTestClass = {0x0F1E2D3C, 0x4B5A, 0x6978, {0x87, 0x96, 0xA5, 0xB4, 0xC3, 0xD2, 0xE1, 0xF0}};
-constexpr CLSID kOtherClass = {0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
-constexpr GUID kTestLib = {0xA3483490, 0x627D, 0x43A2, {0x82, 0xD3, 0xA2, 0x26, 0xE9, 0xE2, 0xCB, 0x64}};
+constexpr CLSID kTestClass = { 0x0F1E2D3C, 0x4B5A, 0x6978, { 0x87, 0x96, 0xA5, 0xB4, 0xC3, 0xD2, 0xE1, 0xF0 } };
+constexpr CLSID kOtherClass = { 0x11111111, 0x2222, 0x3333, { 0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55 } };
+constexpr GUID kTestLib = { 0xA3483490, 0x627D, 0x43A2, { 0x82, 0xD3, 0xA2, 0x26, 0xE9, 0xE2, 0xCB, 0x64 } };
 
 const QString kVerlook = QFileInfo(QStringLiteral(VERLOOK_PATH)).absoluteFilePath();
 // A library that exists but is no component.
@@ -39,7 +39,7 @@ const QString kPlainLibrary = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + 
 
 ComponentClass testClass(const QString &server, const CLSID &clsid = kTestClass)
 {
-    return {clsid, u"CTest"_s, u"Test_Lib.CTest"_s, server, u"Apartment"_s, kTestLib, u"1.0"_s};
+    return { clsid, u"CTest"_s, u"Test_Lib.CTest"_s, server, u"Apartment"_s, kTestLib, u"1.0"_s };
 }
 
 // The tool's exit code; -1 when it crashed or hung.
@@ -82,13 +82,13 @@ private slots:
         QVERIFY(GUID::fromString(text.toLower()).value_or(GUID_NULL) == kTestClass);
         // Data1..Data3 little-endian, Data4 as written: the bytes a Windows
         // client has in memory.
-        const unsigned char bytes[16] = {0x3C, 0x2D, 0x1E, 0x0F, 0x5A, 0x4B, 0x78, 0x69,
-                                         0x87, 0x96, 0xA5, 0xB4, 0xC3, 0xD2, 0xE1, 0xF0};
+        const unsigned char bytes[16]
+            = { 0x3C, 0x2D, 0x1E, 0x0F, 0x5A, 0x4B, 0x78, 0x69, 0x87, 0x96, 0xA5, 0xB4, 0xC3, 0xD2, 0xE1, 0xF0 };
         QCOMPARE(std::memcmp(&kTestClass, bytes, 16), 0);
         // The null GUID is one; anything but the braced form is not.
         QVERIFY(GUID::fromString(u"{00000000-0000-0000-0000-000000000000}").value_or(kTestClass) == GUID_NULL);
-        for (QStringView bad : {u"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0", u"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1FG}",
-                                u"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F}"})
+        for (QStringView bad : { u"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0", u"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1FG}",
+                 u"{0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F}" })
             QVERIFY2(!GUID::fromString(bad), qPrintable(bad.toString()));
 
         BSTR s = SysAllocString(u"abc");
@@ -121,7 +121,7 @@ private slots:
     {
         const ComponentRegistry registry;
         QCOMPARE(registry.registerClass(testClass(u"/opt/x/libtest.so"_s)), S_OK);
-        ComponentTypeLib lib{kTestLib, u"1.0"_s, u"Test Library"_s, u"/opt/x/libtest.so"_s, u"/opt/x"_s, 0};
+        ComponentTypeLib lib { kTestLib, u"1.0"_s, u"Test Library"_s, u"/opt/x/libtest.so"_s, u"/opt/x"_s, 0 };
         QCOMPARE(registry.registerTypeLib(lib), S_OK);
         lib.version = u"2.0"_s;
         QCOMPARE(registry.registerTypeLib(lib), S_OK);
@@ -153,7 +153,7 @@ private slots:
         QFile::remove(registryFile());
         QVERIFY(QDir().mkpath(registryFile()));
         QByteArray err;
-        QCOMPARE(runRegsvr({kVerlook}, &err), 5);
+        QCOMPARE(runRegsvr({ kVerlook }, &err), 5);
         QVERIFY2(err.contains("DllRegisterServer"), err.constData());
         QVERIFY(QDir(registryFile()).removeRecursively());
     }
@@ -164,10 +164,10 @@ private slots:
     {
         const QString copy = m_config.filePath(u"libverlook.so"_s);
         QVERIFY(QFile::copy(kVerlook, copy));
-        QCOMPARE(runRegsvr({copy}), 0);
-        QCOMPARE(ComponentRegistry().findClass(CLSID_CUpdateCheck).value_or(ComponentClass{}).serverPath, copy);
+        QCOMPARE(runRegsvr({ copy }), 0);
+        QCOMPARE(ComponentRegistry().findClass(CLSID_CUpdateCheck).value_or(ComponentClass {}).serverPath, copy);
         QCOMPARE(CoCreateInstance(CLSID_CUpdateCheck, IID_IUnknown, ComPtr<IUnknown>().put()), S_OK);
-        QCOMPARE(runRegsvr({u"-u"_s, copy}), 0);
+        QCOMPARE(runRegsvr({ u"-u"_s, copy }), 0);
         QVERIFY(!ComponentRegistry().findClass(CLSID_CUpdateCheck));
     }
 
@@ -185,7 +185,7 @@ private slots:
         QTest::addColumn<int>("regsvrExit");
         QTest::addColumn<QString>("clsid");
         const auto row = [](const char *tag, const QString &server, HRESULT expected, const QString &named,
-                            int regsvrExit, const CLSID &clsid = CLSID_CUpdateCheck) {
+                             int regsvrExit, const CLSID &clsid = CLSID_CUpdateCheck) {
             QTest::newRow(tag) << server << expected << named << regsvrExit << clsid.toString();
         };
         const QString noObjectServer = QStringLiteral(NOOBJECTSERVER_PATH);
@@ -206,7 +206,7 @@ private slots:
         ElfW(Ehdr) eh;
         QVERIFY(image.size() > qsizetype(sizeof eh));
         std::memcpy(&eh, image.constData(), sizeof eh);
-        ElfW(Phdr) largest{};
+        ElfW(Phdr) largest {};
         for (int i = 0; i < eh.e_phnum; ++i) {
             ElfW(Phdr) ph;
             std::memcpy(&ph, image.constData() + eh.e_phoff + i * sizeof ph, sizeof ph);
@@ -219,11 +219,9 @@ private slots:
         QVERIFY(inSegment > headersEnd);
         QVERIFY(eh.e_shoff > largest.p_offset + largest.p_filesz);
         QCOMPARE(qint64(eh.e_shoff + eh.e_shnum * sizeof(ElfW(Shdr))), image.size());
-        const std::pair<const char *, qint64> cuts[] = {{"is empty", 0},
-                                                        {"ELF header", sizeof eh / 2},
-                                                        {"program header", (qint64(eh.e_phoff) + headersEnd) / 2},
-                                                        {"loadable segment", inSegment},
-                                                        {"section header", image.size() - 1}};
+        const std::pair<const char *, qint64> cuts[] = { { "is empty", 0 }, { "ELF header", sizeof eh / 2 },
+            { "program header", (qint64(eh.e_phoff) + headersEnd) / 2 }, { "loadable segment", inSegment },
+            { "section header", image.size() - 1 } };
         for (const auto &[problem, cut] : cuts) {
             QFile copy(m_config.filePath(u"libcut%1.so"_s.arg(cut)));
             QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(image.left(cut)) == cut);
@@ -252,12 +250,12 @@ private slots:
 
         QByteArray err;
         if (!server.isEmpty())
-            QCOMPARE(runRegsvr({server}, &err), regsvrExit);
+            QCOMPARE(runRegsvr({ server }, &err), regsvrExit);
         // A failed load names the file and, as creation does, what is wrong with it.
         if (regsvrExit == 3)
-            QVERIFY2(description.contains(server) && err.contains(QFile::encodeName(server))
-                         && err.contains(named.toUtf8()),
-                     qPrintable(description + u'\n' + QString::fromLocal8Bit(err)));
+            QVERIFY2(
+                description.contains(server) && err.contains(QFile::encodeName(server)) && err.contains(named.toUtf8()),
+                qPrintable(description + u'\n' + QString::fromLocal8Bit(err)));
     }
 
     void versionInfo()

@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(about.lblCopyright->text(), folder.info().copyright);
         QVERIFY(about.txtURL->text().contains(folder.info().programPage()));
         emit about.txtURL->linkActivated(folder.info().programPage());
-        QCOMPARE(dialogs.openedUrls, QStringList {folder.info().programPage()});
+        QCOMPARE(dialogs.openedUrls, QStringList { folder.info().programPage() });
 
         QTimer::singleShot(0, &about, [&] { about.cmdOK->click(); });
         QCOMPARE(about.exec(), int(QDialog::Accepted));

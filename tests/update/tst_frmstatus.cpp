@@ -27,7 +27,7 @@ class TestFrmStatus : public QObject
 
     QTemporaryDir m_config;
     TestHttpServer m_server;
-    QLibrary m_library{QStringLiteral(VERLOOK_PATH)};
+    QLibrary m_library { QStringLiteral(VERLOOK_PATH) };
 
 private slots:
     void initTestCase()
@@ -47,10 +47,10 @@ private slots:
         QTest::addColumn<int>("answer"); // to the question; 0: none may be asked
         QTest::addColumn<qint32>("error"); // number of the RuntimeError Start passes on
         // 1099 is published; the numbers run together, so 1.9.9 is 199 and 1.10.0 is 1100.
-        const QList<int> older{1, 9, 9};
+        const QList<int> older { 1, 9, 9 };
         QTest::newRow("older, Yes opens the page") << older << 200 << int(Dialogs::Yes) << 0;
         QTest::newRow("older, No opens nothing") << older << 200 << int(Dialogs::No) << 0;
-        QTest::newRow("not older") << QList<int>{1, 10, 0} << 200 << 0 << 0;
+        QTest::newRow("not older") << QList<int> { 1, 10, 0 } << 200 << 0 << 0;
         QTest::newRow("error page") << older << 404 << 0 << ErrNum::TypeMismatch;
         QTest::newRow("not registered") << older << 200 << 0 << kClassNotRegistered;
     }
@@ -65,10 +65,10 @@ private slots:
         if (!registered)
             QVERIFY(registerServer(QStringLiteral(VERLOOK_PATH), true).ok());
         m_server.answer(status, status == 200 ? "text/plain" : "text/html",
-                        status == 200 ? "1099" : "<html><body><h1>Not Found</h1></body></html>");
+            status == 200 ? "1099" : "<html><body><h1>Not Found</h1></body></html>");
         m_server.requestLines.clear();
         ScriptedDialogs dialogs;
-        dialogs.answers = {Dialogs::Answer(answer ? answer : Dialogs::Yes)};
+        dialogs.answers = { Dialogs::Answer(answer ? answer : Dialogs::Yes) };
         ProgramInfo info = ProgramInfo::inFolder(m_config.path());
         std::tie(info.major, info.minor, info.revision) = std::tuple(version[0], version[1], version[2]);
         frmStatus w(info, dialogs, m_server.url(QStringLiteral("/freeware/tovrane/downloads")), kPage);
@@ -81,11 +81,11 @@ private slots:
             QCOMPARE(e.number(), error);
         }
         const QByteArray request = "GET /freeware/tovrane/downloads/version.txt HTTP/1.1";
-        QCOMPARE(m_server.requestLines, registered ? QList<QByteArray>{request} : QList<QByteArray>{});
+        QCOMPARE(m_server.requestLines, registered ? QList<QByteArray> { request } : QList<QByteArray> {});
         QCOMPARE(dialogs.questions.size(), answer ? 1 : 0);
         for (const ScriptedDialogs::Asked &q : dialogs.questions)
             QVERIFY(q.title.isEmpty() && q.text == frmStatus::kQuestion && q.icon == Dialogs::Icon::Information);
-        QCOMPARE(dialogs.openedUrls, answer == Dialogs::Yes ? QStringList{kPage} : QStringList{});
+        QCOMPARE(dialogs.openedUrls, answer == Dialogs::Yes ? QStringList { kPage } : QStringList {});
         QVERIFY(dialogs.messages.isEmpty() && dialogs.fileDialogs.isEmpty());
 
         // Every way out unloads the window and leaves no object of the component alive.

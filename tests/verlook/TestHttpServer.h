@@ -117,6 +117,6 @@ private:
 inline void isolateRegistryAndNetwork(const QString &configFolder)
 {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configFolder));
-    for (const char *name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+    for (const char *name : { "http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY" })
         qunsetenv(name);
 }

@@ -36,15 +36,11 @@ class TestVerlookComponent : public QObject
     Q_OBJECT
 
     QTemporaryDir m_config;
-    QLibrary m_library{kLibrary};
+    QLibrary m_library { kLibrary };
     TestHttpServer m_server;
     ComPtr<_CUpdateCheck> m_check; // kept across calls, as a client keeps one
 
-    template <typename Fn>
-    Fn entry(const char *name)
-    {
-        return reinterpret_cast<Fn>(m_library.resolve(name));
-    }
+    template <typename Fn> Fn entry(const char *name) { return reinterpret_cast<Fn>(m_library.resolve(name)); }
 
 private slots:
     void initTestCase()
@@ -115,7 +111,7 @@ private slots:
         ComPtr<IDispatch> dispatch;
         QCOMPARE(object->QueryInterface(IID_IDispatch, dispatch.put()), S_OK);
         OLECHAR method[] = u"checkFORupdate", unknown[] = u"Navigate";
-        LPOLESTR names[] = {method};
+        LPOLESTR names[] = { method };
         DISPID id = 0;
         QCOMPARE(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
         QCOMPARE(id, DISPID_CheckForUpdate);
@@ -123,18 +119,18 @@ private slots:
         QCOMPARE(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
 
         // Arguments travel last first: the address is the last one.
-        VARIANT args[3]{}, value{};
-        const QString texts[] = {u"101"_s, u"version.txt"_s, m_server.url(u"/byname"_s)};
+        VARIANT args[3] {}, value {};
+        const QString texts[] = { u"101"_s, u"version.txt"_s, m_server.url(u"/byname"_s) };
         for (int i = 0; i < 3; ++i) {
             args[i].vt = VT_BSTR;
             args[i].bstrVal = bstrFromQString(texts[i]);
         }
-        DISPPARAMS params{args, nullptr, 3, 0};
-        EXCEPINFO exception{};
+        DISPPARAMS params { args, nullptr, 3, 0 };
+        EXCEPINFO exception {};
         UINT argError = 99;
         const auto invoke = [&] {
-            return dispatch->Invoke(DISPID_CheckForUpdate, IID_NULL, 0, DISPATCH_METHOD, &params, &value, &exception,
-                                    &argError);
+            return dispatch->Invoke(
+                DISPID_CheckForUpdate, IID_NULL, 0, DISPATCH_METHOD, &params, &value, &exception, &argError);
         };
         QCOMPARE(invoke(), S_OK);
         QVERIFY(value.vt == VT_BOOL && value.boolVal == -1);
@@ -170,7 +166,7 @@ private slots:
 
         ComPtr<IClassFactory> factory;
         QCOMPARE(entry<DllGetClassObjectFn>("DllGetClassObject")(CLSID_CUpdateCheck, IID_IClassFactory, factory.put()),
-                 S_OK);
+            S_OK);
         QCOMPARE(factory->LockServer(1), S_OK);
         QCOMPARE(canUnloadNow(), S_FALSE);
         QCOMPARE(factory->LockServer(0), S_OK);
@@ -187,7 +183,7 @@ private slots:
         QTest::addColumn<bool>("newer");
 
         const auto row = [](const char *tag, Reply reply, const QByteArray &body, const QString &current, int error,
-                            bool newer, const QString &base = u"/dl/"_s) {
+                             bool newer, const QString &base = u"/dl/"_s) {
             QTest::newRow(tag) << int(reply) << body << base << current << error << newer;
         };
         // At 64 KiB the number comes last, so only the whole reply gives it; a
@@ -238,7 +234,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(m_check->CheckForUpdate(address.get(), file.get(), version.get(), &result),
-                 error ? hresultFromRuntimeError(error) : S_OK);
+            error ? hresultFromRuntimeError(error) : S_OK);
         const qint64 waited = clock.elapsed();
         QCOMPARE(result, VARIANT_BOOL(newer ? -1 : 0));
 
