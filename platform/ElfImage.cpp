@@ -2,6 +2,8 @@
 
 #ifdef __ELF__
 
+#include "FileDescriptor.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -53,25 +55,6 @@ constexpr unsigned kMachine =
 #else
     EM_NONE;
 #endif
-
-class Fd
-{
-public:
-    explicit Fd(int fd)
-        : m_fd(fd)
-    { }
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool readAt(int fd, std::uint64_t offset, void *buffer, std::size_t length)
 {
@@ -184,7 +167,7 @@ std::optional<QString> sharedObjectProblem(const QString &path)
 {
     // Non-blocking, so that opening a FIFO does not wait for a writer; a
     // regular file reads the same either way.
-    const Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const FileDescriptor fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (fd.get() < 0)
         return QStringLiteral("cannot be opened: ") + qt_error_string(errno);
     struct stat st;

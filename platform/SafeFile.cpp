@@ -1,5 +1,7 @@
 #include "SafeFile.h"
 
+#include "FileDescriptor.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -17,36 +19,6 @@ QByteArray nativePath(const QString &path)
 {
     return QFile::encodeName(path);
 }
-
-// Owns a descriptor; close() reports what the system says, the destructor
-// only tidies up after a failure.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd)
-        : m_fd(fd)
-    { }
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-
-    int get() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    // 0, or the errno of a failed close (a late write error, e.g. on NFS).
-    int close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
 
 int openFile(const QByteArray &path, int flags, mode_t mode = 0666)
 {
@@ -78,7 +50,7 @@ int writeAll(int fd, const QByteArray &bytes)
 }
 
 // Writes, optionally syncs, and closes; 0 or the first errno.
-int finish(Descriptor &fd, const QByteArray &bytes, Durability durability)
+int finish(FileDescriptor &fd, const QByteArray &bytes, Durability durability)
 {
     int err = writeAll(fd.get(), bytes);
     if (err == 0 && durability == Durability::Synced && ::fdatasync(fd.get()) != 0)
@@ -89,7 +61,7 @@ int finish(Descriptor &fd, const QByteArray &bytes, Durability durability)
 
 Result createNew(const QByteArray &path, const QByteArray &bytes, Durability durability)
 {
-    Descriptor fd(openFile(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW));
+    FileDescriptor fd(openFile(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW));
     if (!fd.isOpen())
         return Result::fromErrno(errno);
     if (const int err = finish(fd, bytes, durability)) {
@@ -125,7 +97,7 @@ Result swapIn(const QByteArray &path, const QByteArray &bytes, Durability durabi
     }
     if (fdValue < 0)
         return Result::fromErrno(EEXIST);
-    Descriptor fd(fdValue);
+    FileDescriptor fd(fdValue);
     int err = 0;
     if (keepMode >= 0 && ::fchmod(fd.get(), mode_t(keepMode)) != 0)
         err = errno;
@@ -171,7 +143,7 @@ Result readFile(const QString &path, QByteArray &bytes, qint64 maxBytes)
         return Result::fromErrno(errno);
     if (!S_ISREG(st.st_mode))
         return { Result::NotRegularFile };
-    Descriptor fd(openFile(native, O_RDONLY | O_NONBLOCK));
+    FileDescriptor fd(openFile(native, O_RDONLY | O_NONBLOCK));
     if (!fd.isOpen())
         return Result::fromErrno(errno);
     // Whatever stands there now is what counts.
@@ -211,7 +183,7 @@ Result prepareFile(const QString &path)
         if (::lstat(native.constData(), &st) != 0) {
             if (errno != ENOENT)
                 return Result::fromErrno(errno);
-            Descriptor fd(openFile(native, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW));
+            FileDescriptor fd(openFile(native, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW));
             if (fd.isOpen())
                 return Result::fromErrno(fd.close());
             if (errno == EEXIST)
@@ -260,7 +232,7 @@ Result replaceFile(const QString &path, const QByteArray &bytes, Durability dura
 
 Result appendToFile(const QString &path, const QByteArray &bytes)
 {
-    Descriptor fd(openFile(nativePath(path), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK));
+    FileDescriptor fd(openFile(nativePath(path), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK));
     if (!fd.isOpen())
         return Result::fromErrno(errno);
     struct stat st;

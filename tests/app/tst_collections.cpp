@@ -3,6 +3,7 @@
 // script, and folders and templates dropped from a file manager.
 #include "ClipListModel.h"
 #include "ErrorTrap.h"
+#include "LoadedWindow.h"
 #include "ProgramFolder.h"
 #include "ScriptBuild.h"
 #include "ScriptedDialogs.h"
@@ -57,13 +58,7 @@ class TestCollections : public QObject
     QTemporaryDir m_clips;
     ScriptedDialogs m_dialogs;
 
-    std::unique_ptr<frmTovrane> load()
-    {
-        auto w = std::make_unique<frmTovrane>(
-            m_folder->info(), m_dialogs, frmTovrane::UpdateCheck { u"http://127.0.0.1:9"_s, QString() });
-        w->Form_Load();
-        return w;
-    }
+    std::unique_ptr<frmTovrane> load() { return loadedMainWindow(m_folder->info(), m_dialogs); }
 
 private slots:
     void init()

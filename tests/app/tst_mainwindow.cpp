@@ -5,6 +5,7 @@
 #include "ColorPainter.h"
 #include "ComponentServer.h"
 #include "Dialog.h"
+#include "LoadedWindow.h"
 #include "Program.h"
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
@@ -43,14 +44,7 @@ class TestMainWindow : public QObject
     std::unique_ptr<QTemporaryDir> m_clips;
     ScriptedDialogs m_dialogs;
 
-    // Nothing listens on the discard port, so the update check fails at once.
-    std::unique_ptr<frmTovrane> load()
-    {
-        auto window = std::make_unique<frmTovrane>(
-            m_folder->info(), m_dialogs, frmTovrane::UpdateCheck { u"http://127.0.0.1:9"_s, QString() });
-        window->Form_Load();
-        return window;
-    }
+    std::unique_ptr<frmTovrane> load() { return loadedMainWindow(m_folder->info(), m_dialogs); }
     // Started on the clip folder, with every setting stored.
     std::unique_ptr<frmTovrane> loadOnClips()
     {
