@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class ClipListModel;
@@ -157,6 +158,8 @@ private:
     bool clipListEvent(QObject *watched, QEvent *event);
     QList<int> selectedRows() const;
     int currentRow() const;
+    // Runs `work` on the current row (if any), a failure logged under `procedure`.
+    void onCurrentRow(const QString &procedure, const std::function<void(const ClipRow &)> &work);
     // Space in the list: the selected rows take the opposite of the current
     // row's check.
     void toggleSelectedRows();

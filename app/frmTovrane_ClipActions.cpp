@@ -116,34 +116,33 @@ void frmTovrane::mListUncheck_Click()
     m_clips->setRowsChecked(selectedRows(), false);
 }
 
-void frmTovrane::mListPreview_Click()
+void frmTovrane::onCurrentRow(const QString &procedure, const std::function<void(const ClipRow &)> &work)
 {
     const int row = currentRow();
     if (row < 0)
         return;
-    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("mListPreview_Click"));
-    step([&] {
-        const ScriptPreview preview = previewScript(m_clips->rows().at(row), buildOptions(), m_mode == 0);
-        auto *window = new frmPreview(preview, FilterNames, this);
+    ErrorTrap step(m_errorlog, objectName(), procedure);
+    step([&] { work(m_clips->rows().at(row)); });
+}
+
+void frmTovrane::mListPreview_Click()
+{
+    onCurrentRow(QStringLiteral("mListPreview_Click"), [this](const ClipRow &row) {
+        auto *window = new frmPreview(previewScript(row, buildOptions(), m_mode == 0), FilterNames, this);
         window->show();
     });
 }
 
 void frmTovrane::mListOpenFolder_Click()
 {
-    const int row = currentRow();
-    if (row >= 0)
-        m_dialogs.openUrl(QUrl::fromLocalFile(m_clips->rows().at(row).location).toString());
+    onCurrentRow(QStringLiteral("mListOpenFolder_Click"),
+        [this](const ClipRow &row) { m_dialogs.openUrl(QUrl::fromLocalFile(row.location).toString()); });
 }
 
 void frmTovrane::mListOpenScript_Click()
 {
-    const int row = currentRow();
-    if (row < 0)
-        return;
-    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("mListOpenScript_Click"));
-    step([&] {
-        const QString path = scriptPathFor(m_clips->rows().at(row), buildOptions());
+    onCurrentRow(QStringLiteral("mListOpenScript_Click"), [this](const ClipRow &row) {
+        const QString path = scriptPathFor(row, buildOptions());
         if (SafeFile::fileOrLinkExists(path))
             m_dialogs.openUrl(QUrl::fromLocalFile(path).toString());
     });
