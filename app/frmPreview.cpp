@@ -31,9 +31,7 @@ frmPreview::frmPreview(const ScriptPreview &preview, const QStringList &filterNa
     txtPreview = new QTextEdit(this);
     txtPreview->setObjectName(QStringLiteral("txtPreview"));
     txtPreview->setAccessibleName(QStringLiteral("Script text"));
-    QFont courier(QStringLiteral("Courier New"), 9);
-    courier.setStyleHint(QFont::TypeWriter);
-    txtPreview->setFont(courier);
+    txtPreview->setFont(templateFont());
     txtPreview->setLineWrapMode(QTextEdit::NoWrap);
     txtPreview->setPlainText(preview.text);
     paintColorSpans(

@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "ClipListModel.h"
+#include "ColorPainter.h"
 #include "Completion.h"
 #include "GrowingLayout.h"
 #include "OptionButtons.h"
@@ -174,9 +175,7 @@ void frmTovrane::buildWindow()
     txtScript = new QTextEdit(client);
     txtScript->setObjectName(QStringLiteral("txtScript"));
     placeEditor();
-    QFont courier(QStringLiteral("Courier New"), 9);
-    courier.setStyleHint(QFont::TypeWriter);
-    txtScript->setFont(courier);
+    txtScript->setFont(templateFont());
     txtScript->setAcceptRichText(false);
     txtScript->setLineWrapMode(QTextEdit::NoWrap);
     txtScript->setTabChangesFocus(false);

@@ -1,5 +1,6 @@
 #include "ColorPainter.h"
 
+#include <QFont>
 #include <QHash>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -104,6 +105,13 @@ struct Change
 };
 
 } // namespace
+
+QFont templateFont()
+{
+    QFont courier(QStringLiteral("Courier New"), 9);
+    courier.setStyleHint(QFont::TypeWriter);
+    return courier;
+}
 
 void paintColorSpans(QTextEdit *editor, const QList<ColorSpan> &spans, const QColor &resetColor)
 {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QList>
 
+class QFont;
 class QTextEdit;
 
 // The colours of the template editor.
@@ -13,6 +14,9 @@ inline const QColor Placeholder(0, 0, 255);
 inline const QColor FilterName(128, 64, 64);
 inline const QColor Comment(0, 128, 0);
 } // namespace EditorColors
+
+// The template editor's font, which the script preview shares.
+QFont templateFont();
 
 // Recolours the whole text of `editor` in one edit (a single undo step): every
 // character is first reset to `resetColor`, not bold, not italic; then the

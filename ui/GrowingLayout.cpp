@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include <algorithm>
+
 GrowingLayout::GrowingLayout(QWidget *area, QSize designSize)
     : QObject(area)
     , m_area(area)
@@ -13,16 +15,27 @@ GrowingLayout::GrowingLayout(QWidget *area, QSize designSize)
 
 void GrowingLayout::place(QWidget *control, QRect design, Follow follow)
 {
-    for (Item &item : m_items) {
-        if (item.control == control) {
-            item.design = design;
-            item.follow = follow;
-            apply();
-            return;
-        }
-    }
-    m_items.append({ control, design, follow });
-    apply();
+    // Only this control moves: laying out every control again for each one
+    // placed would cost the window's construction a square of its controls.
+    auto item = std::find_if(m_items.begin(), m_items.end(), [&](const Item &i) { return i.control == control; });
+    if (item == m_items.end())
+        item = m_items.insert(m_items.end(), { control, design, follow });
+    else
+        *item = { control, design, follow };
+    setGeometry(*item);
+    if (m_afterLayout)
+        m_afterLayout();
+}
+
+void GrowingLayout::setGeometry(const Item &item) const
+{
+    if (!item.control)
+        return;
+    const Follow &f = item.follow;
+    const int upper = extraUpper();
+    item.control->setGeometry(item.design.x() + f.x * extraWidth(),
+        item.design.y() + f.yUpper * upper + f.yLower * extraLower(), item.design.width() + f.width * extraWidth(),
+        item.design.height() + f.heightUpper * upper + f.heightLower * extraLower());
 }
 
 int GrowingLayout::extraWidth() const
@@ -42,16 +55,8 @@ int GrowingLayout::extraLower() const
 
 void GrowingLayout::apply()
 {
-    const int dw = extraWidth();
-    const int upper = extraUpper();
-    const int lower = extraLower();
-    for (const Item &item : std::as_const(m_items)) {
-        if (!item.control)
-            continue;
-        const Follow &f = item.follow;
-        item.control->setGeometry(item.design.x() + f.x * dw, item.design.y() + f.yUpper * upper + f.yLower * lower,
-            item.design.width() + f.width * dw, item.design.height() + f.heightUpper * upper + f.heightLower * lower);
-    }
+    for (const Item &item : std::as_const(m_items))
+        setGeometry(item);
     if (m_afterLayout)
         m_afterLayout();
 }

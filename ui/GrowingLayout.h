@@ -54,6 +54,8 @@ private:
         Follow follow;
     };
 
+    void setGeometry(const Item &item) const;
+
     QWidget *m_area;
     QSize m_design;
     QList<Item> m_items;
