@@ -70,7 +70,7 @@ QString QtDialogs::saveFileName(const QString &title, const QString &folder, con
     return fileName(true, title, folder, filter);
 }
 
-void QtDialogs::openUrl(const QString &url)
+bool QtDialogs::openUrl(const QString &url)
 {
-    QDesktopServices::openUrl(QUrl(url));
+    return QDesktopServices::openUrl(QUrl(url));
 }

@@ -16,7 +16,7 @@ public:
     void message(const QString &title, const QString &text) override;
     QString openFileName(const QString &title, const QString &folder, const QString &filter) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter) override;
-    void openUrl(const QString &url) override;
+    bool openUrl(const QString &url) override;
 
     // "Tovrane Template (*.avt)|*.avt" becomes Qt's "Tovrane Template (*.avt)".
     static QString qtFilter(const QString &classicFilter);

@@ -2,7 +2,6 @@
 
 #include "ColorPainter.h"
 #include "ColorSpans.h"
-#include "ScriptBuild.h"
 #include "Twips.h"
 
 #include <QDir>
@@ -12,30 +11,26 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-frmPreview::frmPreview(const ScriptPreview &preview, const QStringList &filterNames, QWidget *parent)
+frmPreview::frmPreview(const QStringList &filterNames, QWidget *parent)
     : QDialog(parent)
+    , m_filterNames(filterNames)
 {
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(QStringLiteral("Preview script"));
     setAccessibleName(QStringLiteral("Preview script"));
-    setAttribute(Qt::WA_DeleteOnClose);
 
-    lblPath = new QLabel(QDir::toNativeSeparators(preview.path), this);
+    lblPath = new QLabel(this);
     lblPath->setObjectName(QStringLiteral("lblPath"));
     lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    lblExists = new QLabel(preview.exists ? QStringLiteral("The script already exists; a build replaces it.")
-                                          : QStringLiteral("The script does not exist yet."),
-        this);
+    lblExists = new QLabel(this);
     lblExists->setObjectName(QStringLiteral("lblExists"));
+    lblExists->setWordWrap(true);
 
     txtPreview = new QTextEdit(this);
     txtPreview->setObjectName(QStringLiteral("txtPreview"));
     txtPreview->setAccessibleName(QStringLiteral("Script text"));
     txtPreview->setFont(templateFont());
     txtPreview->setLineWrapMode(QTextEdit::NoWrap);
-    txtPreview->setPlainText(preview.text);
-    paintColorSpans(
-        txtPreview, findColorSpans(txtPreview->toPlainText(), filterNames), palette().color(QPalette::ButtonText));
     txtPreview->setReadOnly(true);
 
     cmdClose = new QPushButton(QStringLiteral("&Close"), this);
@@ -52,4 +47,20 @@ frmPreview::frmPreview(const ScriptPreview &preview, const QStringList &filterNa
     layout->addWidget(txtPreview, 1);
     layout->addLayout(buttons);
     resize(twipsToPixels(9000), twipsToPixels(6000));
+}
+
+void frmPreview::showScript(const QString &path, const QString &fate, const QString &text)
+{
+    lblPath->setText(QDir::toNativeSeparators(path));
+    lblExists->setText(fate);
+    txtPreview->setPlainText(text);
+    paintColorSpans(
+        txtPreview, findColorSpans(txtPreview->toPlainText(), m_filterNames), palette().color(QPalette::ButtonText));
+}
+
+void frmPreview::showNothing(const QString &why)
+{
+    lblPath->clear();
+    lblExists->setText(why);
+    txtPreview->clear();
 }

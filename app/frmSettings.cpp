@@ -95,11 +95,13 @@ frmSettings::frmSettings(frmTovrane &main)
     connect(cmdOpen[0], &QPushButton::clicked, this, [this] { cmdOpen_Click(0); });
     lstScanFolders = new QListWidget(scanFrame);
     lstScanFolders->setObjectName(QStringLiteral("lstScanFolders"));
-    // A click, the arrow keys or Enter pick the folder to remove.
-    connect(lstScanFolders, &QListWidget::itemClicked, this, &frmSettings::lstScanFolders_Click);
-    connect(lstScanFolders, &QListWidget::itemActivated, this, &frmSettings::lstScanFolders_Click);
-    connect(lstScanFolders, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
+    // A folder is picked for removal by selecting it (a click, or an arrow
+    // key); focus alone, which marks a current item without selecting it,
+    // picks none.
+    connect(lstScanFolders, &QListWidget::itemSelectionChanged, this, [this] {
+        if (lstScanFolders->selectedItems().isEmpty())
+            cmdRemove->setEnabled(false);
+        else
             lstScanFolders_Click();
     });
     // Folders dropped from a file manager are added as "Add" adds them.
@@ -215,9 +217,10 @@ void frmSettings::lstScanFolders_Click()
 
 void frmSettings::cmdRemove_Click()
 {
-    const int row = lstScanFolders->currentRow();
-    if (row < 0)
+    const QList<QListWidgetItem *> selected = lstScanFolders->selectedItems();
+    if (selected.isEmpty())
         return;
+    const int row = lstScanFolders->row(selected.constFirst());
     m_main.MainFolder.clear();
     delete lstScanFolders->takeItem(row);
     m_main.MainFolder = scanFolders().join(QLatin1Char('|'));
@@ -245,8 +248,7 @@ bool frmSettings::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        for (const QString &folder : droppedFolders(drop->mimeData()))
-            m_main.AddFolder(folder);
+        m_main.addDroppedFolders(droppedFolders(drop->mimeData()));
         drop->acceptProposedAction();
         return true;
     }

@@ -4,6 +4,7 @@
 #include "ClipListModel.h"
 #include "ColorPainter.h"
 #include "Completion.h"
+#include "GrowingHeader.h"
 #include "GrowingLayout.h"
 #include "OptionButtons.h"
 #include "TitledGroupBox.h"
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -31,8 +31,9 @@ namespace {
 using Follow = GrowingLayout::Follow;
 
 // What grows with the window: the clip list takes the extra width and the
-// upper half's extra height, the editor the extra width and the lower half's;
-// the buttons on the right keep their distance to the right edge.
+// upper part of the extra height (two thirds), the editor the extra width and
+// the lower part; the buttons on the right keep their distance to the right
+// edge.
 constexpr Follow Stays {};
 constexpr Follow Right { .x = 1 };
 constexpr Follow Down { .yUpper = 1 };
@@ -99,6 +100,8 @@ void frmTovrane::buildWindow()
     auto *found = placed(L, titledGroupBox(QStringLiteral("Found files"), client), QStringLiteral("fraFound"), 120, 60,
         10200, 2760, UpperHalf);
     lvwMovies = placed(L, new QTreeView(found), QStringLiteral("lvwMovies"), 120, 300, 7440, 1920, UpperHalf);
+    m_columns = new GrowingHeader(lvwMovies);
+    lvwMovies->setHeader(m_columns);
     lvwMovies->setRootIsDecorated(false);
     lvwMovies->setUniformRowHeights(true);
     lvwMovies->setSortingEnabled(false);
@@ -243,13 +246,8 @@ void frmTovrane::followTheLayout()
     // The completion list lies over the editor's top-right corner.
     if (lstIntelli && txtScript)
         lstIntelli->move(lstIntelli->x(), txtScript->y());
-    // The columns keep their widths; "Location" takes the spare width.
-    const int extra = m_layout->extraWidth();
-    if (lvwMovies && extra != m_extraWidth) {
-        QHeaderView *header = lvwMovies->header();
-        header->resizeSection(1, std::max(0, header->sectionSize(1) + extra - m_extraWidth));
-        m_extraWidth = extra;
-    }
+    if (m_columns)
+        m_columns->setExtraWidth(m_layout->extraWidth());
 }
 
 void frmTovrane::buildMenus()

@@ -5,7 +5,10 @@
 #include "ScriptBuild.h"
 #include "TextEncoding.h"
 
+#include "WindowPlacement.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -25,7 +28,9 @@ class QStatusBar;
 class QTextEdit;
 class QTreeView;
 class ErrorTrap;
+class GrowingHeader;
 class GrowingLayout;
+class frmPreview;
 class frmSettings;
 
 // The program's one working window: clip list, build mode, template editor,
@@ -56,6 +61,9 @@ public:
     QString PutKey;
     void AddFolder(const QString &folder);
     void AvsFolder(const QString &folder);
+    // Folders dropped from a file manager: each one not yet a scan folder is
+    // added as AddFolder adds it, and the status bar says what happened.
+    void addDroppedFolders(const QStringList &folders);
 
     const CErrorlog &errorLog() const { return m_errorlog; }
     frmSettings *settingsWindow() const { return m_settings; }
@@ -99,6 +107,7 @@ public:
     QStatusBar *StatusBar1 = nullptr;
     std::array<QLabel *, 3> panels {};
     QLabel *Image1 = nullptr;
+    QLabel *lblEmptyList = nullptr; // how to start, over the empty list
 
     QAction *mFileLoad = nullptr;
     QAction *mFileSave = nullptr;
@@ -145,6 +154,8 @@ public slots:
     void mListPreview_Click();
     void mListOpenFolder_Click();
     void mListOpenScript_Click();
+    void refreshPreview();
+    void updateEmptyListHint();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -160,6 +171,16 @@ private:
     int currentRow() const;
     // Runs `work` on the current row (if any), a failure logged under `procedure`.
     void onCurrentRow(const QString &procedure, const std::function<void(const ClipRow &)> &work);
+    // What the preview shows for `row`; "Open script" opens that file.
+    ScriptPreview currentPreview(const ClipRow &row) const;
+    // Hands `path` to the desktop; where nothing opens it, says so and
+    // throws, for the caller's trap to log.
+    void openOnDesktop(const QString &path);
+    // The window's size and the widths the user gave the columns, as stored
+    // between runs.
+    WindowPlacement currentPlacement() const;
+    void restorePlacement();
+    void storePlacement();
     // Space in the list: the selected rows take the opposite of the current
     // row's check.
     void toggleSelectedRows();
@@ -193,7 +214,10 @@ private:
     bool bEnlarged = false;
     int m_editorHeight = 3615; // twips, in the editor's normal place
     GrowingLayout *m_layout = nullptr;
-    int m_extraWidth = 0; // what "Location" has grown by
+    GrowingHeader *m_columns = nullptr;
+    WindowPlacement m_placementAtLoad;
+    QPointer<frmPreview> m_preview;
+    bool m_scanned = false;
     bool m_loaded = false;
     bool m_loading = false;
 };

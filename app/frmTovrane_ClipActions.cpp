@@ -7,18 +7,56 @@
 #include "Dialogs.h"
 #include "Drops.h"
 #include "ErrorTrap.h"
-#include "SafeFile.h"
+#include "RuntimeError.h"
 #include "ScriptBuild.h"
 #include "frmPreview.h"
+#include "frmSettings.h"
 
 #include <QAction>
+#include <QDir>
 #include <QDropEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+// What the status bar says after folders were dropped on the clip list.
+QString dropNotice(const QStringList &added, const QStringList &known)
+{
+    QString notice;
+    if (added.size() == 1)
+        notice = QStringLiteral("Added the scan folder %1; Scan lists its clips.").arg(added.constFirst());
+    else if (!added.isEmpty())
+        notice = QStringLiteral("Added %1 scan folders; Scan lists their clips.").arg(added.size());
+    if (!notice.isEmpty() && !known.isEmpty())
+        notice += QLatin1Char(' ');
+    if (known.size() == 1)
+        notice += QStringLiteral("%1 is a scan folder already.").arg(known.constFirst());
+    else if (!known.isEmpty())
+        notice += QStringLiteral("%1 of the folders are scan folders already.").arg(known.size());
+    return notice;
+}
+
+// What a build does with the previewed script.
+QString previewFate(const ScriptPreview &preview, bool batch, bool ask)
+{
+    if (batch)
+        return QStringLiteral("The next build writes this new batch script; below is this clip's part of it.");
+    if (!preview.exists)
+        return QStringLiteral("The script does not exist yet; a build writes it.");
+    return ask ? QStringLiteral("The script already exists; a build asks before replacing it.")
+               : QStringLiteral("The script already exists; a build replaces it.");
+}
+
+} // namespace
 
 void frmTovrane::buildClipActions()
 {
@@ -32,6 +70,9 @@ void frmTovrane::buildClipActions()
         return a;
     };
     mListCheck = action(QStringLiteral("mListCheck"), QStringLiteral("&Check selected"), &frmTovrane::mListCheck_Click);
+    // Space in the list does one of these two (the list handles the key
+    // itself); the menu shows it beside the one it does now.
+    mListCheck->setShortcut(QKeySequence(Qt::Key_Space));
     mListUncheck
         = action(QStringLiteral("mListUncheck"), QStringLiteral("&Uncheck selected"), &frmTovrane::mListUncheck_Click);
     mListPreview
@@ -57,6 +98,29 @@ void frmTovrane::buildClipActions()
     lvwMovies->setAcceptDrops(true);
     lvwMovies->viewport()->installEventFilter(this);
     txtScript->viewport()->installEventFilter(this);
+
+    // Before the first scan, with no folder to scan, the empty list says how
+    // to start; a label, so that screen readers say it too.
+    lblEmptyList = new QLabel(QStringLiteral("Add a scan folder under Settings, then press Scan"), lvwMovies->viewport());
+    lblEmptyList->setObjectName(QStringLiteral("lblEmptyList"));
+    lblEmptyList->setAlignment(Qt::AlignCenter);
+    lblEmptyList->setWordWrap(true);
+    lblEmptyList->setForegroundRole(QPalette::PlaceholderText);
+    lblEmptyList->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblEmptyList->hide();
+    connect(m_clips, &QAbstractItemModel::modelReset, this, &frmTovrane::updateEmptyListHint);
+
+    // The preview follows the current clip and the template while it is open.
+    connect(lvwMovies->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmTovrane::refreshPreview);
+    connect(txtScript, &QTextEdit::textChanged, this, &frmTovrane::refreshPreview);
+}
+
+void frmTovrane::updateEmptyListHint()
+{
+    if (!lblEmptyList)
+        return;
+    const bool noFolders = !m_settings || m_settings->lstScanFolders->count() == 0;
+    lblEmptyList->setVisible(!m_scanned && m_clips->rowCount() == 0 && noFolders);
 }
 
 QList<int> frmTovrane::selectedRows() const
@@ -83,12 +147,15 @@ void frmTovrane::updateClipActions()
     const bool any = !selectedRows().isEmpty();
     mListCheck->setEnabled(any);
     mListUncheck->setEnabled(any);
+    const bool spaceUnchecks = row >= 0 && m_clips->rows().at(row).checked;
+    mListCheck->setShortcut(spaceUnchecks ? QKeySequence() : QKeySequence(Qt::Key_Space));
+    mListUncheck->setShortcut(spaceUnchecks ? QKeySequence(Qt::Key_Space) : QKeySequence());
     mListPreview->setEnabled(row >= 0);
     mListOpenFolder->setEnabled(row >= 0);
     bool scriptThere = false;
     if (row >= 0) {
         try {
-            scriptThere = SafeFile::fileOrLinkExists(scriptPathFor(m_clips->rows().at(row), buildOptions()));
+            scriptThere = currentPreview(m_clips->rows().at(row)).exists;
         } catch (...) {
             // A clip without a script name has no script to open.
         }
@@ -125,40 +192,107 @@ void frmTovrane::onCurrentRow(const QString &procedure, const std::function<void
     step([&] { work(m_clips->rows().at(row)); });
 }
 
+ScriptPreview frmTovrane::currentPreview(const ClipRow &row) const
+{
+    // The preview and "Open script" name the same file: in "All for one"
+    // that is the batch script the next build writes.
+    return previewScript(row, buildOptions(), m_mode == 0);
+}
+
 void frmTovrane::mListPreview_Click()
 {
-    onCurrentRow(QStringLiteral("mListPreview_Click"), [this](const ClipRow &row) {
-        auto *window = new frmPreview(previewScript(row, buildOptions(), m_mode == 0), FilterNames, this);
-        window->show();
+    if (!m_preview)
+        m_preview = new frmPreview(FilterNames, this);
+    m_preview->show();
+    refreshPreview();
+    m_preview->raise();
+    m_preview->activateWindow();
+}
+
+void frmTovrane::refreshPreview()
+{
+    if (!m_preview || !m_preview->isVisible())
+        return;
+    const int row = currentRow();
+    if (row < 0) {
+        m_preview->showNothing(QStringLiteral("No clip is chosen: pick one in the list."));
+        return;
+    }
+    const ClipRow &clip = m_clips->rows().at(row);
+    if (!clip.file.contains(QLatin1Char('.'))) {
+        m_preview->showNothing(QStringLiteral("%1 has no \".\" in its name, so no script can be named after it: "
+                                              "a build writes no script for this clip.")
+                                   .arg(clip.file));
+        return;
+    }
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("mListPreview_Click"));
+    step([&] {
+        const ScriptPreview preview = currentPreview(clip);
+        m_preview->showScript(preview.path,
+            previewFate(preview, m_mode == 0, m_settings && m_settings->overwritePolicy() == 1), preview.text);
     });
+}
+
+void frmTovrane::openOnDesktop(const QString &path)
+{
+    if (m_dialogs.openUrl(QUrl::fromLocalFile(path).toString()))
+        return;
+    const QString shown = QDir::toNativeSeparators(path);
+    m_dialogs.message(QString(), QStringLiteral("Nothing on this desktop could open %1.").arg(shown));
+    throw RuntimeError(ErrNum::PathFileAccessError,
+        RuntimeError::standardDescription(ErrNum::PathFileAccessError) + QStringLiteral(": nothing opened ") + shown);
 }
 
 void frmTovrane::mListOpenFolder_Click()
 {
-    onCurrentRow(QStringLiteral("mListOpenFolder_Click"),
-        [this](const ClipRow &row) { m_dialogs.openUrl(QUrl::fromLocalFile(row.location).toString()); });
+    onCurrentRow(QStringLiteral("mListOpenFolder_Click"), [this](const ClipRow &row) { openOnDesktop(row.location); });
 }
 
 void frmTovrane::mListOpenScript_Click()
 {
     onCurrentRow(QStringLiteral("mListOpenScript_Click"), [this](const ClipRow &row) {
-        const QString path = scriptPathFor(row, buildOptions());
-        if (SafeFile::fileOrLinkExists(path))
-            m_dialogs.openUrl(QUrl::fromLocalFile(path).toString());
+        const ScriptPreview script = currentPreview(row);
+        if (script.exists)
+            openOnDesktop(script.path);
     });
+}
+
+void frmTovrane::addDroppedFolders(const QStringList &folders)
+{
+    const auto same = [](const QString &a, const QString &b) {
+        return QDir::cleanPath(QDir::fromNativeSeparators(a)) == QDir::cleanPath(QDir::fromNativeSeparators(b));
+    };
+    QStringList added, known;
+    for (const QString &folder : folders) {
+        const QStringList listed = m_settings ? m_settings->scanFolders() : QStringList();
+        if (std::any_of(listed.begin(), listed.end(), [&](const QString &f) { return same(f, folder); })) {
+            known << folder;
+            continue;
+        }
+        AddFolder(folder);
+        added << folder;
+    }
+    if (panels[0])
+        panels[0]->setText(dropNotice(added, known));
 }
 
 bool frmTovrane::clipListEvent(QObject *watched, QEvent *event)
 {
-    if (watched == lvwMovies && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
-            toggleSelectedRows();
+    if (watched == lvwMovies && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+            return false;
+        // The key, not the menu entry that shows it, so that it toggles.
+        if (event->type() == QEvent::ShortcutOverride) {
+            key->accept();
             return true;
         }
-        return false;
+        toggleSelectedRows();
+        return true;
     }
     const bool onList = watched == lvwMovies->viewport();
+    if (onList && event->type() == QEvent::Resize)
+        lblEmptyList->setGeometry(lvwMovies->viewport()->rect());
     const bool onEditor = watched == txtScript->viewport();
     if (!onList && !onEditor)
         return false;
@@ -178,8 +312,7 @@ bool frmTovrane::clipListEvent(QObject *watched, QEvent *event)
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         if (onList) {
-            for (const QString &folder : droppedFolders(drop->mimeData()))
-                AddFolder(folder);
+            addDroppedFolders(droppedFolders(drop->mimeData()));
             drop->acceptProposedAction();
             return true;
         }

@@ -6,6 +6,7 @@
 #include "Completion.h"
 #include "ErrorTrap.h"
 #include "FilterList.h"
+#include "GrowingHeader.h"
 #include "RuntimeError.h"
 #include "Twips.h"
 #include "frmAbout.h"
@@ -22,6 +23,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTreeView>
@@ -112,10 +114,10 @@ void frmTovrane::Form_Load()
     step([&] { m_settings->setScriptFolderControlsEnabled(buildScriptsIn != 0); });
     step([&] { mRunBuild->setEnabled(false); });
     step([&] { readFilters(); });
+    // As the list grows, "File" and "Location" share the extra width.
     step([&] {
-        const int widths[] = { 2300, 4300, 500 };
-        for (int column = 0; column < 3; ++column)
-            lvwMovies->header()->resizeSection(column, twipsToPixels(widths[column]));
+        m_columns->setDesign(
+            { twipsToPixels(2300), twipsToPixels(4300), twipsToPixels(500) }, { true, true, false });
     });
     step([&] { templatePath = ReadIniKey(IniPath, PutKey, QStringLiteral("Template")); });
     step([&] { LoadTemplate(templatePath); });
@@ -132,6 +134,8 @@ void frmTovrane::Form_Load()
         }
     });
     step([&] { UpdateStatusBar(0, templatePath); });
+    step([&] { updateEmptyListHint(); });
+    step([&] { restorePlacement(); });
     step([&] {
         QMainWindow::show();
         QCoreApplication::processEvents();
@@ -160,6 +164,7 @@ void frmTovrane::AddFolder(const QString &folder)
     step([&] { MainFolder = MainFolder.isEmpty() ? folder : MainFolder + QLatin1Char('|') + folder; });
     step([&] { m_settings->lstScanFolders->addItem(folder); });
     step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("MainFolder"), MainFolder); });
+    updateEmptyListHint();
 }
 
 void frmTovrane::AvsFolder(const QString &folder)
@@ -177,6 +182,7 @@ void frmTovrane::optMode_Click(int index)
     // recorded rather than ending the program.
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("optMode_Click"));
     step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Mode"), QString::number(index)); });
+    refreshPreview();
 }
 
 void frmTovrane::UpdateStatusBar(qint64 count, const QString &templatePath)
@@ -207,6 +213,9 @@ void frmTovrane::mFileSettings_Click()
 {
     if (m_settings)
         m_settings->exec();
+    // The scan folders, the policy and the extension may have changed.
+    updateEmptyListHint();
+    refreshPreview();
 }
 
 void frmTovrane::cmdAbout_Click()
@@ -240,8 +249,43 @@ void frmTovrane::mFileClose_Click()
     cmdExit_Click();
 }
 
+WindowPlacement frmTovrane::currentPlacement() const
+{
+    WindowPlacement placement;
+    placement.maximized = isMaximized();
+    const QRect normal = normalGeometry();
+    placement.size = !placement.maximized ? size() : normal.isValid() ? normal.size() : m_placementAtLoad.size;
+    placement.columns = m_columns->userWidths();
+    return placement;
+}
+
+void frmTovrane::restorePlacement()
+{
+    // The design size, unless a size that fits the screen was stored.
+    adjustSize();
+    const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize();
+    const WindowPlacement stored
+        = readWindowPlacement(IniPath, screenSize, size(), int(m_columns->userWidths().size()));
+    if (stored.size.isValid())
+        resize(stored.size);
+    m_columns->setUserWidths(stored.columns);
+    if (stored.maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    m_placementAtLoad = currentPlacement();
+}
+
+void frmTovrane::storePlacement()
+{
+    // Only a window that came up has a placement of its own to keep.
+    if (!m_loaded)
+        return;
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("Form_Unload"));
+    step([&] { writeWindowPlacement(IniPath, m_placementAtLoad, currentPlacement()); });
+}
+
 void frmTovrane::Form_Unload()
 {
+    storePlacement();
     if (m_settings) {
         m_settings->hide();
         delete m_settings;

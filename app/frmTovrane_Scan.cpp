@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 
 void frmTovrane::cmdScan_Click()
 {
@@ -26,6 +27,13 @@ void frmTovrane::cmdScan_Click()
     });
     step([&] { setBuildCommandsEnabled(m_clips->rowCount() > 0); });
     step([&] { UpdateStatusBar(m_clips->rowCount(), QString()); });
+    // A note about dropped folders is done with once they are scanned.
+    step([&] {
+        m_scanned = true;
+        updateEmptyListHint();
+        if (panels[0])
+            panels[0]->clear();
+    });
     step([&] { QApplication::restoreOverrideCursor(); });
 }
 

@@ -23,7 +23,7 @@ public:
     // as typed: no extension is added and no replace question is asked.
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter) = 0;
     virtual QString saveFileName(const QString &title, const QString &folder, const QString &filter) = 0;
-    // The shell's "open" of a web address in the user's browser; the result is
-    // not reported.
-    virtual void openUrl(const QString &url) = 0;
+    // The shell's "open" of an address (a web page, or a local file or folder
+    // as a file: address); false when nothing on the desktop could open it.
+    virtual bool openUrl(const QString &url) = 0;
 };

@@ -45,7 +45,7 @@ int GrowingLayout::extraWidth() const
 
 int GrowingLayout::extraUpper() const
 {
-    return std::max(0, m_area->height() - m_design.height()) / 2;
+    return std::max(0, m_area->height() - m_design.height()) * 2 / 3;
 }
 
 int GrowingLayout::extraLower() const

@@ -10,9 +10,11 @@
 
 // Controls placed at fixed positions (the window's design) that follow their
 // window when it grows beyond its design size. The extra height is split in
-// an upper and a lower half; each control says how its position and size
-// follow the extra width and the two halves, each 0 (stays) or 1 (follows).
-// At the design size every control stands exactly where it was placed.
+// an upper and a lower part (the upper one takes two thirds: the clip list
+// lives there, and a long list is what the room is for); each control says
+// how its position and size follow the extra width and the two parts, each 0
+// (stays) or 1 (follows). At the design size every control stands exactly
+// where it was placed.
 class GrowingLayout : public QObject
 {
 public:
@@ -36,7 +38,7 @@ public:
     void setAfterLayout(std::function<void()> afterLayout) { m_afterLayout = std::move(afterLayout); }
 
     // How much wider the area is than its design, and how much taller its
-    // upper and lower halves are.
+    // upper and lower parts are.
     int extraWidth() const;
     int extraUpper() const;
     int extraLower() const;

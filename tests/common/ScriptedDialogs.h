@@ -25,6 +25,7 @@ public:
     std::function<void()> whileAsking; // runs while a question is up, as if the user acted
     QList<Asked> questions;
     QStringList messages, openedUrls;
+    bool opens = true; // whether the desktop has a program that opens what it is given
     QList<std::pair<bool, QString>> fileDialogs; // (a save dialog, the folder it opens at)
 
     Answer question(const QString &title, const QString &text, Icon icon) override
@@ -38,7 +39,11 @@ public:
     void message(const QString &, const QString &text) override { messages << text; }
     QString openFileName(const QString &, const QString &dir, const QString &) override { return file(false, dir); }
     QString saveFileName(const QString &, const QString &dir, const QString &) override { return file(true, dir); }
-    void openUrl(const QString &url) override { openedUrls << url; }
+    bool openUrl(const QString &url) override
+    {
+        openedUrls << url;
+        return opens;
+    }
 
 private:
     QString file(bool save, const QString &dir)
