@@ -42,6 +42,26 @@ bool drop(QWidget *target, const QStringList &paths)
     return enter.isAccepted() && dropped.isAccepted();
 }
 
+QList<int> columns(const frmTovrane &w)
+{
+    QList<int> widths;
+    for (int i = 0; i < 3; ++i)
+        widths << w.lvwMovies->header()->sectionSize(i);
+    return widths;
+}
+
+// Drags the right border of a column by `dx`, as the mouse does.
+void dragBorder(QHeaderView *header, int section, int dx)
+{
+    const int y = header->height() / 2;
+    const QPoint border(header->sectionViewportPosition(section) + header->sectionSize(section) - 1, y);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, border);
+    QMouseEvent move(QEvent::MouseMove, border + QPoint(dx, 0), header->viewport()->mapToGlobal(border + QPoint(dx, 0)),
+        Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(header->viewport(), &move);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, border + QPoint(dx, 0));
+}
+
 QByteArray contents(const QString &path)
 {
     QFile f(path);
@@ -70,9 +90,11 @@ private slots:
                 + m_clips.filePath(u"out"_s).toLocal8Bit() + "\r\n");
     }
 
-    // At the design size every control stands where it was placed; grown, the
-    // list and the editor take the room, the right-hand buttons keep their
-    // distance to the right edge, and Enlarge keeps its two states.
+    // At the design size every control stands where it was placed and the
+    // columns have their design widths; grown, the list takes two thirds of
+    // the extra height and the editor the rest, "File" and "Location" share
+    // the extra width while "AVS" stays narrow, the right-hand buttons keep
+    // their distance to the right edge, and Enlarge keeps its two states.
     void theWindowGrowsAroundTheListAndTheEditor()
     {
         auto w = load();
@@ -83,16 +105,16 @@ private slots:
         QCOMPARE(list, twipsRect(120, 300, 7440, 1920));
         QCOMPARE(editor, twipsRect(360, 4920, 7455, 3615));
         QCOMPARE(w->cmdExit->geometry(), twipsRect(8520, 5760, 1560, 375));
-        const int location = w->lvwMovies->header()->sectionSize(1);
+        const QList<int> design { twipsToPixels(2300), twipsToPixels(4300), twipsToPixels(500) };
+        QCOMPARE(columns(*w), design);
 
-        const int dw = 500, dh = 301;
+        const int dw = 501, dh = 301, upper = 200;
         w->resize(w->size() + QSize(dw, dh));
         QCOMPARE(client->size(), QSize(twipsToPixels(10440) + dw, twipsToPixels(8655) + dh));
-        QCOMPARE(w->lvwMovies->geometry(), list.adjusted(0, 0, dw, dh / 2));
-        QCOMPARE(w->txtScript->geometry(), editor.adjusted(0, dh / 2, dw, dh));
-        QCOMPARE(w->cmdExit->geometry(), twipsRect(8520, 5760, 1560, 375).translated(dw, dh / 2));
-        QCOMPARE(w->lvwMovies->header()->sectionSize(1), location + dw);
-        QCOMPARE(w->lvwMovies->header()->sectionSize(0), twipsToPixels(2300));
+        QCOMPARE(w->lvwMovies->geometry(), list.adjusted(0, 0, dw, upper));
+        QCOMPARE(w->txtScript->geometry(), editor.adjusted(0, upper, dw, dh));
+        QCOMPARE(w->cmdExit->geometry(), twipsRect(8520, 5760, 1560, 375).translated(dw, upper));
+        QCOMPARE(columns(*w), (QList<int> { design[0] + 250, design[1] + 251, design[2] }));
 
         w->cmdEnlarge->click();
         QCOMPARE(w->txtScript->geometry(), twipsRect(360, 1100, 7455, 7200).adjusted(0, 0, dw, dh));
@@ -100,7 +122,75 @@ private slots:
         w->cmdEnlarge->click();
         w->resize(w->size() - QSize(dw, dh));
         QCOMPARE(w->txtScript->geometry(), twipsRect(360, 4920, 7455, 3255));
-        QCOMPARE(w->lvwMovies->header()->sectionSize(1), location);
+        QCOMPARE(columns(*w), design);
+    }
+
+    // A column the user drags keeps that width as the window grows and
+    // shrinks, while the other shares go on following the window; no column
+    // can be dragged narrower than its caption.
+    void draggedColumnsKeepTheirWidth()
+    {
+        auto w = load();
+        QHeaderView *header = w->lvwMovies->header();
+        const QList<int> design = columns(*w);
+        w->resize(w->size() + QSize(600, 0));
+        dragBorder(header, 0, 100);
+        const int file = design[0] + 300 + 100;
+        QCOMPARE(header->sectionSize(0), file);
+        w->resize(w->size() - QSize(600, 0));
+        QCOMPARE(columns(*w), (QList<int> { file, design[1], design[2] }));
+        w->resize(w->size() + QSize(300, 0));
+        QCOMPARE(columns(*w), (QList<int> { file, design[1] + 300, design[2] }));
+
+        dragBorder(header, 1, -1000);
+        dragBorder(header, 2, -1000);
+        const QFontMetrics metrics(header->font());
+        QVERIFY(header->sectionSize(1) > metrics.horizontalAdvance(u"Location"_s));
+        QVERIFY(header->sectionSize(2) > metrics.horizontalAdvance(u"AVS"_s));
+    }
+
+    // The window's size and the widths the user dragged come back at the
+    // next start, kept in [Window]; [Settings] keeps its bytes, and a start
+    // that changed nothing writes nothing. A stored size larger than the
+    // screen, or one that is no number, gives the design size.
+    void theWindowComesBackAsItWasLeft()
+    {
+        const QByteArray settings = m_folder->read(u"Settings.ini"_s);
+        QSize design, grown;
+        int location = 0;
+        {
+            auto w = load();
+            design = w->size();
+            w->close();
+        }
+        QCOMPARE(m_folder->read(u"Settings.ini"_s), settings);
+        {
+            auto w = load();
+            w->resize(design + QSize(40, 30));
+            grown = w->size();
+            dragBorder(w->lvwMovies->header(), 1, 50);
+            location = w->lvwMovies->header()->sectionSize(1);
+            w->close();
+        }
+        const QByteArray window = "\r\n[Window]\r\nWidth=" + QByteArray::number(grown.width()) + "\r\nHeight="
+            + QByteArray::number(grown.height()) + "\r\nColumns=0," + QByteArray::number(location) + ",0\r\n";
+        QCOMPARE(m_folder->read(u"Settings.ini"_s), settings + window);
+        {
+            auto w = load();
+            QCOMPARE(w->size(), grown);
+            QCOMPARE(w->lvwMovies->header()->sectionSize(1), location);
+            w->close();
+        }
+        QCOMPARE(m_folder->read(u"Settings.ini"_s), settings + window);
+
+        const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+        for (const QByteArray &stored : { "Width=" + QByteArray::number(screen.width() + 1) + "\r\nHeight=400",
+                 QByteArray("Width=9x\r\nHeight=700"), QByteArray("Width=-800\r\nHeight=700") }) {
+            m_folder->write(u"Settings.ini"_s, settings + "\r\n[Window]\r\n" + stored + "\r\nColumns=a,b,c\r\n");
+            auto w = load();
+            QVERIFY2(w->size() == design, stored);
+            QVERIFY2(columns(*w)[1] == twipsToPixels(4300), stored);
+        }
     }
 
     // Space, "Check selected" and "Uncheck selected" act on every selected
