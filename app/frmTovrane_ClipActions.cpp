@@ -101,7 +101,8 @@ void frmTovrane::buildClipActions()
 
     // Before the first scan, with no folder to scan, the empty list says how
     // to start; a label, so that screen readers say it too.
-    lblEmptyList = new QLabel(QStringLiteral("Add a scan folder under Settings, then press Scan"), lvwMovies->viewport());
+    lblEmptyList
+        = new QLabel(QStringLiteral("Add a scan folder under Settings, then press Scan"), lvwMovies->viewport());
     lblEmptyList->setObjectName(QStringLiteral("lblEmptyList"));
     lblEmptyList->setAlignment(Qt::AlignCenter);
     lblEmptyList->setWordWrap(true);

@@ -116,8 +116,7 @@ void frmTovrane::Form_Load()
     step([&] { readFilters(); });
     // As the list grows, "File" and "Location" share the extra width.
     step([&] {
-        m_columns->setDesign(
-            { twipsToPixels(2300), twipsToPixels(4300), twipsToPixels(500) }, { true, true, false });
+        m_columns->setDesign({ twipsToPixels(2300), twipsToPixels(4300), twipsToPixels(500) }, { true, true, false });
     });
     step([&] { templatePath = ReadIniKey(IniPath, PutKey, QStringLiteral("Template")); });
     step([&] { LoadTemplate(templatePath); });

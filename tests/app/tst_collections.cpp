@@ -13,11 +13,14 @@
 #include "frmTovrane.h"
 
 #include <QAction>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QtTest>
@@ -222,30 +225,159 @@ private slots:
     }
 
     // The preview shows what the current mode would write for the current
-    // clip, where, and whether it is there; F3 opens it. Open folder and
-    // Open script hand the paths to the desktop.
+    // clip, where, and what a build does there under the policy in force; F3
+    // opens it, once: while open it follows the current clip and the
+    // template. A clip that gets no script opens it too, saying why. Open
+    // folder and Open script hand the paths to the desktop, and say so where
+    // nothing opens them.
     void previewAndOpenTheCurrentClip()
     {
         auto w = load();
+        const QStringList atStart = m_folder->logRecords();
         const QString clips = m_clips.path();
-        w->clipModel()->setRows({ { true, u"a.avi"_s, clips, u"-"_s }, { true, u"b.avi"_s, clips, u"-"_s } });
+        w->clipModel()->setRows({ { true, u"a.avi"_s, clips, u"-"_s }, { true, u"b.avi"_s, clips, u"-"_s },
+            { true, u"README"_s, clips, u"-"_s } });
         w->txtScript->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# Café"_s);
         w->lvwMovies->setCurrentIndex(w->clipModel()->index(1, 0));
         QTest::keyClick(w->lvwMovies, Qt::Key_F3);
+        QTest::keyClick(w->lvwMovies, Qt::Key_F3);
+        QCOMPARE(w->findChildren<frmPreview *>().size(), 1);
         auto *preview = w->findChild<frmPreview *>();
         QVERIFY(preview && preview->isVisible());
         QCOMPARE(preview->lblPath->text(), QDir::toNativeSeparators(clips + u"/b.avs"_s));
         QCOMPARE(preview->txtPreview->toPlainText(), u"Src(\""_s + clips + u"/b.avi\")\n# Café"_s);
+        QCOMPARE(preview->lblExists->text(), u"The script does not exist yet; a build writes it."_s);
         QVERIFY(preview->txtPreview->isReadOnly());
         QVERIFY(!QFileInfo::exists(clips + u"/b.avs"_s));
+
+        // It follows the current clip, the template and the policy.
+        QVERIFY(QFile(clips + u"/a.avs"_s).open(QIODevice::WriteOnly));
+        QTest::keyClick(w->lvwMovies, Qt::Key_Up);
+        QCOMPARE(preview->lblPath->text(), QDir::toNativeSeparators(clips + u"/a.avs"_s));
+        QCOMPARE(preview->lblExists->text(), u"The script already exists; a build replaces it."_s);
+        w->txtScript->setPlainText(u"New(%CLIP%)"_s);
+        QCOMPARE(preview->txtPreview->toPlainText(), u"New(a)"_s);
+        w->settingsWindow()->optOverwrite[1]->click();
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [] {
+            if (QWidget *modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        closer.start(0);
+        w->cmdSettings->click(); // shown and closed again
+        closer.stop();
+        QCOMPARE(preview->lblExists->text(), u"The script already exists; a build asks before replacing it."_s);
+
+        // A clip without "." gets no script; the preview says so.
+        w->lvwMovies->setCurrentIndex(w->clipModel()->index(2, 0));
+        QVERIFY(preview->isVisible());
+        QVERIFY(preview->lblExists->text().contains(u"README has no \".\" in its name"_s));
+        QVERIFY(preview->txtPreview->toPlainText().isEmpty() && preview->lblPath->text().isEmpty());
         preview->close();
+        QCOMPARE(m_folder->logRecords(), atStart); // nothing failed
 
         QVERIFY(QFile(clips + u"/b.avs"_s).open(QIODevice::WriteOnly));
+        w->lvwMovies->setCurrentIndex(w->clipModel()->index(1, 0));
         w->mListOpenFolder->trigger();
         w->mListOpenScript->trigger();
         QCOMPARE(m_dialogs.openedUrls,
             (QStringList {
                 QUrl::fromLocalFile(clips).toString(), QUrl::fromLocalFile(clips + u"/b.avs"_s).toString() }));
+        QVERIFY(m_dialogs.messages.isEmpty());
+
+        // In "All for one" the preview names the batch script the next build
+        // writes, and Open script that same file, which is not there yet:
+        // never the per-clip script b.avs.
+        w->optMode[0]->click();
+        m_dialogs.openedUrls.clear();
+        w->mListOpenScript->trigger();
+        QVERIFY(m_dialogs.openedUrls.isEmpty());
+        w->mListPreview->trigger();
+        QCOMPARE(preview->lblPath->text(), QDir::toNativeSeparators(m_clips.filePath(u"out/batch_file_0.avs"_s)));
+
+        // Where nothing on the desktop opens a folder or a script, the user
+        // is told and the failure is logged.
+        w->optMode[1]->click();
+        m_dialogs.opens = false;
+        w->mListOpenFolder->trigger();
+        w->mListOpenScript->trigger();
+        QCOMPARE(m_dialogs.messages,
+            (QStringList { "Nothing on this desktop could open " + QDir::toNativeSeparators(clips) + ".",
+                "Nothing on this desktop could open " + QDir::toNativeSeparators(clips + u"/b.avs"_s) + "." }));
+        QCOMPARE(m_folder->logRecords().mid(atStart.size()),
+            (QStringList { u"mListOpenFolder_Click 75"_s, u"mListOpenScript_Click 75"_s }));
+    }
+
+    // The context menu shows the keys of its entries: F3 for the preview,
+    // and Space beside the one of check and uncheck that Space does now.
+    void theContextMenuShowsItsKeys()
+    {
+        auto w = load();
+        w->clipModel()->setRows({ { false, u"a.avi"_s, m_clips.path(), u"-"_s } });
+        w->lvwMovies->setCurrentIndex(w->clipModel()->index(0, 0));
+        const auto shown = [&] {
+            QStringList keys;
+            QTimer::singleShot(0, [&] {
+                if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                    for (QAction *a : menu->actions())
+                        keys << a->text() + u'=' + a->shortcut().toString();
+                    menu->close();
+                }
+            });
+            emit w->lvwMovies->customContextMenuRequested(QPoint(5, 5));
+            return keys;
+        };
+        QCOMPARE(shown(),
+            (QStringList { "&Check selected=Space", "&Uncheck selected=", "=", "&Preview script=F3",
+                "Open &folder=", "Open &script=" }));
+        QTest::keyClick(w->lvwMovies, Qt::Key_Space);
+        QVERIFY(w->clipModel()->rows().at(0).checked);
+        QCOMPARE(shown().mid(0, 2), (QStringList { "&Check selected=", "&Uncheck selected=Space" }));
+    }
+
+    // Before the first scan, with no scan folder, the empty list says how to
+    // start; the status bar keeps its own text.
+    void theEmptyListSaysHowToStart()
+    {
+        auto w = load();
+        auto *hint = w->lvwMovies->findChild<QLabel *>();
+        QVERIFY(hint && hint->isVisible());
+        QCOMPARE(hint->text(), u"Add a scan folder under Settings, then press Scan"_s);
+        QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
+        w->AddFolder(m_clips.path());
+        QVERIFY(!hint->isVisible());
+
+        m_folder->write(u"Settings.ini"_s, "[Settings]\r\nExtenions=AVI\r\n");
+        auto again = load();
+        hint = again->lvwMovies->findChild<QLabel *>();
+        QVERIFY(hint && hint->isVisible());
+        again->cmdScan->click();
+        QVERIFY(!hint->isVisible());
+    }
+
+    // Every control of a frame sits inside its border, at its design
+    // position: the caption stands on the border, not above it.
+    void controlsSitInsideTheirFrames()
+    {
+        auto w = load();
+        const QList<QGroupBox *> frames = w->centralWidget()->findChildren<QGroupBox *>();
+        QCOMPARE(frames.size(), 4);
+        for (QGroupBox *frame : frames) {
+            // The border's top line, found as drawn, right of the caption.
+            const QImage image = frame->grab().toImage();
+            const int x = image.width() - 6;
+            int top = 0;
+            while (top < image.height() && image.pixel(x, top) == image.pixel(x, 0))
+                ++top;
+            QVERIFY2(top < 12, qPrintable(frame->title()));
+            for (QWidget *control : frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+                const QByteArray what = frame->title().toUtf8() + " / " + control->objectName().toUtf8();
+                QVERIFY2(control->y() > top + 1, what);
+                QVERIFY2(control->geometry().right() < frame->width() - 2, what);
+                QVERIFY2(control->geometry().bottom() < frame->height() - 2, what);
+            }
+        }
+        QCOMPARE(w->cmdColour->geometry(), twipsRect(7680, 120, 735, 375));
     }
 
     // The preview's text is byte for byte what each build writes.
@@ -279,10 +411,20 @@ private slots:
         const QString a = m_clips.filePath(u"a"_s), b = m_clips.filePath(u"b"_s), file = m_clips.filePath(u"x.txt"_s);
         QVERIFY(QDir().mkpath(a) && QDir().mkpath(b) && QFile(file).open(QIODevice::WriteOnly));
         QVERIFY(drop(w->lvwMovies->viewport(), { a, file }));
+        QCOMPARE(w->panels[0]->text(), "Added the scan folder " + a + "; Scan lists its clips.");
         QVERIFY(!drop(w->lvwMovies->viewport(), { file }));
         QVERIFY(drop(w->settingsWindow()->lstScanFolders->viewport(), { b }));
         QCOMPARE(w->MainFolder, a + u'|' + b);
         QVERIFY(m_folder->read(u"Settings.ini"_s).contains(("MainFolder=" + a + u'|' + b + "\r\n").toLocal8Bit()));
+        // A second drop adds nothing twice, on either list.
+        QVERIFY(drop(w->lvwMovies->viewport(), { a + u'/', b }));
+        QVERIFY(drop(w->settingsWindow()->lstScanFolders->viewport(), { b }));
+        QCOMPARE(w->MainFolder, a + u'|' + b);
+        QCOMPARE(w->settingsWindow()->scanFolders(), (QStringList { a, b }));
+        QCOMPARE(w->panels[0]->text(), b + " is a scan folder already.");
+        QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
+        w->cmdScan->click();
+        QVERIFY(w->panels[0]->text().isEmpty());
 
         const QString avt = m_folder->file(u"Templates/Dropped.avt"_s);
         m_folder->write(u"Templates/Dropped.avt"_s, "Dropped()\r\n");

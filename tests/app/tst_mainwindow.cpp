@@ -138,6 +138,16 @@ private slots:
                         .toLocal8Bit());
         auto w = load();
         QPointer<frmSettings> s = w->settingsWindow();
+        // Tabbing into the list marks a current folder without selecting it:
+        // that picks none for removal.
+        s->show();
+        QApplication::setActiveWindow(s);
+        s->lstScanFolders->setFocus(Qt::TabFocusReason);
+        QCOMPARE(s->lstScanFolders->currentRow(), 0);
+        QVERIFY(!s->cmdRemove->isEnabled());
+        s->cmdRemove_Click();
+        QCOMPARE(s->scanFolders(), (QStringList { "/a", "/b", "/c" }));
+        s->hide();
         s->lstScanFolders->setCurrentRow(1);
         s->cmdRemove->click();
         // Off until a folder is picked again; the arrow keys pick one as a click does.

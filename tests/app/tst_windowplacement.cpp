@@ -49,9 +49,12 @@ private slots:
         const QSize none;
         QTest::newRow("fits") << QByteArray("Width=1280\r\nHeight=600\r\nColumns=1,1280,2")
                               << WindowPlacement { QSize(1280, 600), false, { 1, 1280, 2 } };
-        QTest::newRow("too wide") << QByteArray("Width=1281\r\nHeight=600") << WindowPlacement { none, false, { 0, 0, 0 } };
-        QTest::newRow("too tall") << QByteArray("Width=800\r\nHeight=901") << WindowPlacement { none, false, { 0, 0, 0 } };
-        QTest::newRow("too small") << QByteArray("Width=599\r\nHeight=600") << WindowPlacement { none, false, { 0, 0, 0 } };
+        QTest::newRow("too wide") << QByteArray("Width=1281\r\nHeight=600")
+                                  << WindowPlacement { none, false, { 0, 0, 0 } };
+        QTest::newRow("too tall") << QByteArray("Width=800\r\nHeight=901")
+                                  << WindowPlacement { none, false, { 0, 0, 0 } };
+        QTest::newRow("too small") << QByteArray("Width=599\r\nHeight=600")
+                                   << WindowPlacement { none, false, { 0, 0, 0 } };
         QTest::newRow("no number") << QByteArray("Width=8OO\r\nHeight=600\r\nColumns=-5,2x,1281")
                                    << WindowPlacement { none, false, { 0, 0, 0 } };
         QTest::newRow("blank") << QByteArray("Width= 800\r\nHeight=600\r\nMaximized=yes")
