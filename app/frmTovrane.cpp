@@ -248,6 +248,9 @@ void frmTovrane::followTheLayout()
         lstIntelli->move(lstIntelli->x(), txtScript->y());
     if (m_columns)
         m_columns->setExtraWidth(m_layout->extraWidth());
+    // The hint over the empty list covers the list.
+    if (lblEmptyList)
+        lblEmptyList->setGeometry(lvwMovies->geometry());
 }
 
 void frmTovrane::buildMenus()

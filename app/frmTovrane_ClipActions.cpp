@@ -100,14 +100,17 @@ void frmTovrane::buildClipActions()
     txtScript->viewport()->installEventFilter(this);
 
     // Before the first scan, with no folder to scan, the empty list says how
-    // to start; a label, so that screen readers say it too.
+    // to start: a label over the list's empty area, beside the list rather
+    // than in it, so that screen readers find it (they see a list's rows, not
+    // the widgets inside it).
     lblEmptyList
-        = new QLabel(QStringLiteral("Add a scan folder under Settings, then press Scan"), lvwMovies->viewport());
+        = new QLabel(QStringLiteral("Add a scan folder under Settings, then press Scan"), lvwMovies->parentWidget());
     lblEmptyList->setObjectName(QStringLiteral("lblEmptyList"));
     lblEmptyList->setAlignment(Qt::AlignCenter);
     lblEmptyList->setWordWrap(true);
     lblEmptyList->setForegroundRole(QPalette::PlaceholderText);
     lblEmptyList->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblEmptyList->raise();
     lblEmptyList->hide();
     connect(m_clips, &QAbstractItemModel::modelReset, this, &frmTovrane::updateEmptyListHint);
 
@@ -292,8 +295,6 @@ bool frmTovrane::clipListEvent(QObject *watched, QEvent *event)
         return true;
     }
     const bool onList = watched == lvwMovies->viewport();
-    if (onList && event->type() == QEvent::Resize)
-        lblEmptyList->setGeometry(lvwMovies->viewport()->rect());
     const bool onEditor = watched == txtScript->viewport();
     if (!onList && !onEditor)
         return false;

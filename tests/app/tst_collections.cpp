@@ -340,16 +340,17 @@ private slots:
     void theEmptyListSaysHowToStart()
     {
         auto w = load();
-        auto *hint = w->lvwMovies->findChild<QLabel *>();
+        auto *hint = w->findChild<QLabel *>(u"lblEmptyList"_s);
         QVERIFY(hint && hint->isVisible());
         QCOMPARE(hint->text(), u"Add a scan folder under Settings, then press Scan"_s);
+        QCOMPARE(hint->geometry(), w->lvwMovies->geometry());
         QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
         w->AddFolder(m_clips.path());
         QVERIFY(!hint->isVisible());
 
         m_folder->write(u"Settings.ini"_s, "[Settings]\r\nExtenions=AVI\r\n");
         auto again = load();
-        hint = again->lvwMovies->findChild<QLabel *>();
+        hint = again->findChild<QLabel *>(u"lblEmptyList"_s);
         QVERIFY(hint && hint->isVisible());
         again->cmdScan->click();
         QVERIFY(!hint->isVisible());
