@@ -86,7 +86,9 @@ void frmTovrane::buildClipActions()
     lvwMovies->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvwMovies, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         updateClipActions();
-        QMenu menu(lvwMovies);
+        // A child of the window, not of the list: screen readers find a
+        // popup among its parent's children, and a list shows them only rows.
+        QMenu menu(this);
         menu.setObjectName(QStringLiteral("mList"));
         menu.setAccessibleName(QStringLiteral("Clip list"));
         menu.addActions({ mListCheck, mListUncheck });
