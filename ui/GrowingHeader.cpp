@@ -66,8 +66,11 @@ int GrowingHeader::minimumWidth(int section) const
 
 void GrowingHeader::reset()
 {
-    // A model reset forgets the sections' sizes.
+    // A model reset forgets the sections' sizes; what it sets meanwhile is
+    // not the user's.
+    m_applying = true;
     QHeaderView::reset();
+    m_applying = false;
     apply();
 }
 
