@@ -68,9 +68,13 @@ HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
         return E_POINTER;
     *ppv = nullptr;
 
-    const std::optional<ComponentClass> entry = ComponentRegistry().findClass(rclsid);
+    const ComponentRegistry registry;
+    const std::optional<ComponentClass> entry = registry.findClass(rclsid);
     if (!entry) {
-        describe(description, hresultDescription(REGDB_E_CLASSNOTREG) + QStringLiteral(": ") + rclsid.toString());
+        QString text = hresultDescription(REGDB_E_CLASSNOTREG) + QStringLiteral(": ") + rclsid.toString();
+        if (const QString problem = registry.problem(); !problem.isEmpty())
+            text += QStringLiteral(" (") + problem + QLatin1Char(')');
+        describe(description, text);
         return REGDB_E_CLASSNOTREG;
     }
 
