@@ -1,8 +1,9 @@
-// Broken registries met by the update check at start: a FIFO, a folder, a
-// huge file or a link where the registry file should be, and no home folder
-// at all. None may end or freeze the start: each is a failure that is logged,
-// and the start goes on. The regsvr tool refuses the same cases with its
-// error exit codes.
+// Broken components and registries met by the update check at start: a
+// library that needs a symbol nothing provides, one that answers "success"
+// without the interface it was asked for, a FIFO, a folder, a huge file or a
+// link where the registry file should be, and no home folder at all. None may
+// end or freeze the start: each is a failure that is logged, and the start
+// goes on. The regsvr tool refuses the same cases with its error exit codes.
 
 #include "ComBase.h"
 #include "ComponentRegistry.h"
@@ -34,6 +35,8 @@ const QString kVerlook = QFileInfo(QStringLiteral(VERLOOK_PATH)).absoluteFilePat
 
 // The failing results as the error log shows them.
 constexpr qint32 kClassNotRegistered = REGDB_E_CLASSNOTREG; // -2147221164
+constexpr qint32 kErrorInDll = CO_E_ERRORINDLL; // -2147221497
+constexpr qint32 kNoInterface = E_NOINTERFACE; // -2147467262
 
 struct Failure
 {
@@ -112,6 +115,16 @@ class TestComponentFaults : public QObject
 
     QString registryFile() const { return m_config.filePath(u"Kestrelle/components.ini"_s); }
 
+    void registerAsUpdateCheck(const QString &server)
+    {
+        ComponentClass entry;
+        entry.clsid = CLSID_CUpdateCheck;
+        entry.name = u"CUpdateCheck"_s;
+        entry.serverPath = server;
+        entry.threadingModel = u"Apartment"_s;
+        QCOMPARE(ComponentRegistry().registerClass(entry), S_OK);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -123,6 +136,44 @@ private slots:
     {
         if (!QFile::remove(registryFile()))
             QDir(registryFile()).removeRecursively();
+    }
+
+    // A library that needs a function nothing provides would load, and the
+    // first call into it would end the process. Bound whole at load time,
+    // it fails to load instead, naming the symbol. A server whose objects
+    // answer "success" without the interface asked for would be called
+    // through a null pointer; that is "no such interface" instead.
+    void brokenLibraryIsAFailureToCreate_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<qint32>("number");
+        QTest::addColumn<QString>("named"); // in the failure's description and the tool's message
+        QTest::addColumn<int>("regsvrExit");
+        QTest::newRow("unresolved symbol")
+            << QStringLiteral(UNRESOLVEDSERVER_PATH) << kErrorInDll << u"tovrane_function_nothing_provides"_s << 3;
+        // It has no DllRegisterServer: the tool's "not self-registering".
+        QTest::newRow("success without interface")
+            << QStringLiteral(NOOBJECTSERVER_PATH) << kNoInterface << u"_CUpdateCheck"_s << 4;
+    }
+
+    void brokenLibraryIsAFailureToCreate()
+    {
+        QFETCH(QString, server);
+        QFETCH(qint32, number);
+        QFETCH(QString, named);
+        QFETCH(int, regsvrExit);
+
+        registerAsUpdateCheck(server);
+        const Failure failure = startUpdateCheck();
+        QCOMPARE(failure.number, number);
+        QVERIFY2(failure.description.contains(named) && !failure.description.contains(u" [the window"_s),
+            qPrintable(failure.description));
+
+        const Run run = runRegsvr({ server });
+        QCOMPARE(run.exitCode, regsvrExit);
+        QVERIFY2(regsvrExit != 3 || run.err.contains(named.toLatin1()), run.err.constData());
+        // The registration is as the test made it: the tool called nothing.
+        QCOMPARE(ComponentRegistry().findClass(CLSID_CUpdateCheck).value_or(ComponentClass {}).serverPath, server);
     }
 
     // Nothing waits on what stands where the registry file should be, nothing

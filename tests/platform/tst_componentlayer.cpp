@@ -247,8 +247,8 @@ private slots:
         row("FIFO", m_config.filePath(u"libfifo.so"_s), CO_E_ERRORINDLL, u"libfifo.so"_s, 3);
         row("no class object entry", kPlainLibrary, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), u"DllGetClassObject"_s,
             4);
-        row("factory without object", noObjectServer, E_UNEXPECTED, kNoObjectClass.toString(), 4, kNoObjectClass);
-        row("no factory", noObjectServer, E_UNEXPECTED, kNoFactoryClass.toString(), 4, kNoFactoryClass);
+        row("factory without object", noObjectServer, E_NOINTERFACE, kNoObjectClass.toString(), 4, kNoObjectClass);
+        row("no factory", noObjectServer, E_NOINTERFACE, kNoFactoryClass.toString(), 4, kNoFactoryClass);
 
         QFile file(kVerlook);
         QVERIFY(file.open(QIODevice::ReadOnly));
