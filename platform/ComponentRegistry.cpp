@@ -1,10 +1,12 @@
 #include "ComponentRegistry.h"
 
-#include <QDir>
-#include <QSettings>
-#include <QStandardPaths>
+#include "ComponentRegistryFile.h"
+#include "SafeFile.h"
 
-#include <algorithm>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
 
 namespace {
 
@@ -12,7 +14,7 @@ const QString kCLSID = QStringLiteral("CLSID");
 const QString kInterface = QStringLiteral("Interface");
 const QString kTypeLib = QStringLiteral("TypeLib");
 
-// Registry paths use "\"; QSettings groups use "/".
+// Registry paths use "\"; the file's keys use "/".
 QString settingsKey(const QString &keyPath, const QString &name = QString())
 {
     QString key = keyPath;
@@ -37,60 +39,111 @@ QString typeLibKey(const GUID &libid)
     return kTypeLib + QLatin1Char('\\') + libid.toString();
 }
 
-// One open of the file for one operation.
+// No registry in use holds anything near this; a bigger file is not one.
+constexpr qint64 kMaxRegistryBytes = SafeFile::MaxTextBytes;
+
+// One read of the file for one operation, and at most one write. The file is
+// read only when it is a regular file of a sane size, without ever waiting on
+// it; anything else is a registry that holds nothing and cannot be written.
 class Session
 {
 public:
     explicit Session(const QString &path)
-        : m_settings(path, QSettings::IniFormat)
-    { }
-
-    void set(const QString &keyPath, const QString &name, const QVariant &value)
+        : m_path(path)
     {
-        m_settings.setValue(settingsKey(keyPath, name), value);
+        if (path.isEmpty()) {
+            m_problem = ComponentRegistry::noRegistryText();
+            return;
+        }
+        QByteArray bytes;
+        const SafeFile::Result read = SafeFile::readFile(path, bytes, kMaxRegistryBytes);
+        // Nothing has been registered yet.
+        if (read.failure == SafeFile::Result::System && read.error == ENOENT)
+            return;
+        if (!read.ok()) {
+            m_problem = QStringLiteral("the component registry ") + QDir::toNativeSeparators(path);
+            switch (read.failure) {
+            case SafeFile::Result::NotRegularFile: m_problem += QStringLiteral(" is not a regular file"); break;
+            case SafeFile::Result::TooLarge:
+                m_problem += QStringLiteral(" is larger than %1 bytes").arg(kMaxRegistryBytes);
+                break;
+            default: m_problem += QStringLiteral(" cannot be read: ") + qt_error_string(read.error); break;
+            }
+            return;
+        }
+        m_entries = ComponentRegistryFile::parse(bytes);
     }
-    void setDefault(const QString &keyPath, const QVariant &value) { set(keyPath, QString(), value); }
+
+    // Why the registry could not be read; empty when it could (or is absent).
+    const QString &problem() const { return m_problem; }
+
+    void set(const QString &keyPath, const QString &name, const QString &value)
+    {
+        m_entries.insert(settingsKey(keyPath, name), value);
+        m_changed = true;
+    }
+    void setDefault(const QString &keyPath, const QString &value) { set(keyPath, QString(), value); }
 
     QString get(const QString &keyPath, const QString &name = QString()) const
     {
-        return m_settings.value(settingsKey(keyPath, name)).toString();
+        return m_entries.value(settingsKey(keyPath, name));
     }
-    QVariant raw(const QString &keyPath, const QString &name) const
+    std::optional<QString> raw(const QString &keyPath, const QString &name) const
     {
-        return m_settings.value(settingsKey(keyPath, name));
+        const auto it = m_entries.constFind(settingsKey(keyPath, name));
+        return it == m_entries.cend() ? std::nullopt : std::optional<QString>(*it);
     }
     bool has(const QString &keyPath) const
     {
         const QString key = settingsKey(keyPath);
-        if (m_settings.contains(key))
-            return true;
         const QString prefix = key + QLatin1Char('/');
-        const QStringList keys = m_settings.allKeys();
-        return std::any_of(keys.cbegin(), keys.cend(), [&](const QString &k) { return k.startsWith(prefix); });
+        const auto below = m_entries.lowerBound(prefix);
+        return m_entries.contains(key) || (below != m_entries.cend() && below.key().startsWith(prefix));
     }
 
-    void removeKey(const QString &keyPath) { m_settings.remove(settingsKey(keyPath)); }
+    // The key, its named values and every key below it.
+    void removeKey(const QString &keyPath)
+    {
+        const QString key = settingsKey(keyPath);
+        const QString prefix = key + QLatin1Char('/');
+        m_changed |= m_entries.remove(key) > 0;
+        for (auto it = m_entries.lowerBound(prefix); it != m_entries.end() && it.key().startsWith(prefix);) {
+            it = m_entries.erase(it);
+            m_changed = true;
+        }
+    }
 
     // The child keys of keyPath (first path parts below it).
-    QStringList children(const QString &keyPath)
+    QStringList children(const QString &keyPath) const
     {
-        m_settings.beginGroup(settingsKey(keyPath));
-        QStringList names = m_settings.childGroups() + m_settings.childKeys();
-        m_settings.endGroup();
+        const QString prefix = settingsKey(keyPath) + QLatin1Char('/');
+        QStringList names;
+        for (auto it = m_entries.lowerBound(prefix); it != m_entries.cend() && it.key().startsWith(prefix); ++it)
+            names.append(it.key().mid(prefix.size()).section(QLatin1Char('/'), 0, 0));
         names.removeDuplicates();
         return names;
     }
 
     HRESULT commit()
     {
-        if (m_settings.fileName().isEmpty())
+        if (!m_problem.isEmpty())
             return REGDB_E_WRITEREGDB;
-        m_settings.sync();
-        return m_settings.status() == QSettings::NoError ? S_OK : REGDB_E_WRITEREGDB;
+        if (!m_changed)
+            return S_OK;
+        if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
+            return REGDB_E_WRITEREGDB;
+        // Written beside and renamed into place: a link is replaced, not
+        // written through, and a FIFO or folder in the file's place is refused.
+        const SafeFile::Result written
+            = SafeFile::replaceFile(m_path, ComponentRegistryFile::format(m_entries), SafeFile::Durability::Synced);
+        return written.ok() ? S_OK : REGDB_E_WRITEREGDB;
     }
 
 private:
-    QSettings m_settings;
+    QString m_path;
+    QString m_problem;
+    ComponentRegistryFile::Entries m_entries;
+    bool m_changed = false;
 };
 
 } // namespace
@@ -105,12 +158,28 @@ ComponentRegistry::ComponentRegistry(QString filePath)
 
 QString ComponentRegistry::defaultFilePath()
 {
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    // No home and no XDG_CONFIG_HOME: there is no registry, rather than one
-    // in whatever folder happens to be current.
-    if (config.isEmpty())
-        return QString();
-    return QDir(config).filePath(QStringLiteral("Kestrelle/components.ini"));
+    // The user's configuration folder, as the XDG rules give it: a relative
+    // XDG_CONFIG_HOME does not count. With no home either there is no
+    // per-user registry, rather than one in "/" (where the toolkit would put
+    // a home that is not set) or in whatever folder happens to be current.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config)) {
+        const QString home = qEnvironmentVariable("HOME");
+        if (!QDir::isAbsolutePath(home))
+            return QString();
+        config = home + QStringLiteral("/.config");
+    }
+    return QDir::cleanPath(config + QStringLiteral("/Kestrelle/components.ini"));
+}
+
+QString ComponentRegistry::noRegistryText()
+{
+    return QStringLiteral("there is no per-user component registry: neither HOME nor XDG_CONFIG_HOME is set");
+}
+
+QString ComponentRegistry::problem() const
+{
+    return Session(m_filePath).problem();
 }
 
 HRESULT ComponentRegistry::registerClass(const ComponentClass &entry) const
@@ -248,7 +317,8 @@ std::optional<ComponentTypeLib> ComponentRegistry::findTypeLib(const GUID &libid
 
 QVariant ComponentRegistry::value(const QString &keyPath, const QString &name) const
 {
-    return Session(m_filePath).raw(keyPath, name);
+    const std::optional<QString> found = Session(m_filePath).raw(keyPath, name);
+    return found ? QVariant(*found) : QVariant();
 }
 
 bool ComponentRegistry::keyExists(const QString &keyPath) const

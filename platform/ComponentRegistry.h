@@ -26,14 +26,21 @@
 //   TypeLib\{libid}\<ver>\FLAGS          (default) = flags
 //   TypeLib\{libid}\<ver>\HELPDIR        (default) = help folder
 //
-// The registry is per user: a QSettings INI file at
-// <GenericConfigLocation>/Kestrelle/components.ini (~/.config/... unless
-// XDG_CONFIG_HOME says otherwise). In that file a key's default value is the
-// setting at the key's own path and a named value the setting at the key's
-// path plus "/" plus its name, so "CLSID/{...}/InprocServer32" holds the
-// library and "CLSID/{...}/InprocServer32/ThreadingModel" its threading model.
-// Every call opens the file afresh, so registrations made by another process
-// (the regsvr tool) are seen at once.
+// The registry is per user: an INI file at
+// $XDG_CONFIG_HOME/Kestrelle/components.ini, or ~/.config/... when that is not
+// set, in the layout QSettings gives such a file (ComponentRegistryFile). In
+// that file a key's default value is the setting at the key's own path and a
+// named value the setting at the key's path plus "/" plus its name, so
+// "CLSID/{...}/InprocServer32" holds the library and
+// "CLSID/{...}/InprocServer32/ThreadingModel" its threading model. Every call
+// reads the file afresh, so registrations made by another process (the
+// regsvr tool) are seen at once.
+//
+// The file is read only when it is a regular file (a link to one is
+// followed) of at most 16 MiB, and never in a way that can block; a FIFO,
+// device or folder in its place is a registry in which nothing is registered
+// and which cannot be written. A write replaces the file with one written
+// beside it, so a link in its place is replaced, its target left alone.
 
 struct ComponentClass
 {
@@ -72,11 +79,20 @@ public:
     ComponentRegistry();
     explicit ComponentRegistry(QString filePath);
 
+    // Empty when neither HOME nor XDG_CONFIG_HOME names a folder: there is
+    // then no per-user registry.
     static QString defaultFilePath();
+    // Why a registry without a file path cannot be used.
+    static QString noRegistryText();
     const QString &filePath() const { return m_filePath; }
 
+    // Why the registry cannot be read (no file path, not a regular file, too
+    // large, unreadable), as the end of a sentence; empty when it can be, or
+    // when it does not exist yet.
+    QString problem() const;
+
     // Writers return S_OK, or REGDB_E_WRITEREGDB when the file could not be
-    // written (nothing is then claimed to be registered).
+    // read or written (nothing is then claimed to be registered).
     HRESULT registerClass(const ComponentClass &entry) const;
     // Removes the class key and the ProgID key when that still names this class.
     HRESULT unregisterClass(const CLSID &clsid) const;

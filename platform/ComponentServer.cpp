@@ -14,14 +14,14 @@ void describe(QString *description, const QString &text)
         *description = text;
 }
 
-// A server that reports success without handing anything back: the caller
-// would go on to call through a null pointer.
-HRESULT noObject(REFCLSID rclsid, const char *call, QString *description)
+// A server that reports success without handing anything back has nothing
+// to give: the caller would go on to call through a null pointer.
+HRESULT noObject(const QString &asked, const char *call, QString *description)
 {
     describe(description,
-        hresultDescription(E_UNEXPECTED) + QStringLiteral(": ") + QLatin1String(call) + QStringLiteral(" for ")
-            + rclsid.toString() + QStringLiteral(" reported success but returned no object"));
-    return E_UNEXPECTED;
+        hresultDescription(E_NOINTERFACE) + QStringLiteral(": ") + QLatin1String(call) + QStringLiteral(" for ") + asked
+            + QStringLiteral(" reported success but returned no object"));
+    return E_NOINTERFACE;
 }
 
 } // namespace
@@ -43,8 +43,11 @@ QFunctionPointer resolveServerEntry(
             hresultDescription(*hr) + QStringLiteral(": ") + file.absoluteFilePath() + QLatin1Char(' ') + *problem);
         return nullptr;
     }
-    // Never unloaded: the QLibrary object may go, the library stays.
+    // Never unloaded: the QLibrary object may go, the library stays. Every
+    // symbol is bound now: a library that needs one nothing provides fails
+    // to load here, instead of ending the process at its first call.
     QLibrary library(file.absoluteFilePath());
+    library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     if (!library.load()) {
         *hr = CO_E_ERRORINDLL;
         describe(description, hresultDescription(*hr) + QStringLiteral(": ") + library.errorString());
@@ -68,9 +71,13 @@ HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
         return E_POINTER;
     *ppv = nullptr;
 
-    const std::optional<ComponentClass> entry = ComponentRegistry().findClass(rclsid);
+    const ComponentRegistry registry;
+    const std::optional<ComponentClass> entry = registry.findClass(rclsid);
     if (!entry) {
-        describe(description, hresultDescription(REGDB_E_CLASSNOTREG) + QStringLiteral(": ") + rclsid.toString());
+        QString text = hresultDescription(REGDB_E_CLASSNOTREG) + QStringLiteral(": ") + rclsid.toString();
+        if (const QString problem = registry.problem(); !problem.isEmpty())
+            text += QStringLiteral(" (") + problem + QLatin1Char(')');
+        describe(description, text);
         return REGDB_E_CLASSNOTREG;
     }
 
@@ -82,7 +89,7 @@ HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
 
     hr = getClassObject(rclsid, riid, ppv);
     if (SUCCEEDED(hr) && !*ppv)
-        return noObject(rclsid, "DllGetClassObject", description);
+        return noObject(rclsid.toString(), "DllGetClassObject", description);
     if (FAILED(hr)) {
         *ppv = nullptr;
         describe(description, hresultDescription(hr) + QStringLiteral(": ") + rclsid.toString());
@@ -103,11 +110,31 @@ HRESULT CoCreateInstance(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
     hr = factory->CreateInstance(nullptr, riid, ppv);
     factory->Release();
     if (SUCCEEDED(hr) && !*ppv)
-        return noObject(rclsid, "CreateInstance", description);
+        return noObject(rclsid.toString(), "CreateInstance", description);
     if (FAILED(hr)) {
         *ppv = nullptr;
         describe(description, hresultDescription(hr) + QStringLiteral(": ") + rclsid.toString());
     }
+    return hr;
+}
+
+HRESULT queryInterface(IUnknown *object, REFIID riid, void **ppv, const QString &interfaceName, QString *description)
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (!object)
+        return E_POINTER;
+    void *found = nullptr;
+    const HRESULT hr = object->QueryInterface(riid, &found);
+    if (FAILED(hr)) {
+        // What a failing server left there is not a reference.
+        describe(description, hresultDescription(hr) + QStringLiteral(": ") + interfaceName);
+        return hr;
+    }
+    if (!found)
+        return noObject(interfaceName, "QueryInterface", description);
+    *ppv = found;
     return hr;
 }
 

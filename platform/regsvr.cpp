@@ -2,6 +2,7 @@
 // component registry by calling its DllRegisterServer, or removes it again
 // with -u (DllUnregisterServer). Installers and the start script run it.
 
+#include "ComponentRegistry.h"
 #include "ComponentServer.h"
 
 #include <QCoreApplication>
@@ -11,8 +12,10 @@
 
 namespace {
 
-// The classic tool's exit codes, so scripts can tell the failures apart.
-enum ExitCode { Success = 0, BadArguments = 1, LoadFailed = 3, EntryMissing = 4, CallFailed = 5 };
+// The classic tool's exit codes, so scripts can tell the failures apart. The
+// one for a component system that cannot start stands for a registry that
+// cannot be used.
+enum ExitCode { Success = 0, BadArguments = 1, NoRegistry = 2, LoadFailed = 3, EntryMissing = 4, CallFailed = 5 };
 
 void printLine(std::FILE *stream, const QString &text)
 {
@@ -35,6 +38,15 @@ int main(int argc, char *argv[])
     if (args.size() != 1 || args.first().isEmpty() || args.first().startsWith(QLatin1Char('-'))) {
         printLine(stderr, QStringLiteral("usage: regsvr [-u] LIBRARY"));
         return BadArguments;
+    }
+
+    // Nothing is loaded, let alone written, where the registration could not go.
+    if (const QString problem = ComponentRegistry().problem(); !problem.isEmpty()) {
+        printLine(stderr,
+            QStringLiteral("regsvr: cannot ")
+                + (unregister ? QStringLiteral("unregister ") : QStringLiteral("register ")) + args.first()
+                + QStringLiteral(": ") + problem);
+        return NoRegistry;
     }
 
     const ServerRegistration result = registerServer(args.first(), unregister);

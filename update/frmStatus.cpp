@@ -83,9 +83,10 @@ void frmStatus::Start()
     if (FAILED(hr))
         fail(hr, description);
     ComPtr<_CUpdateCheck> updateCheck;
-    hr = object->QueryInterface(IID__CUpdateCheck, updateCheck.put());
+    hr = queryInterface(
+        object.get(), IID__CUpdateCheck, updateCheck.put(), QStringLiteral("_CUpdateCheck"), &description);
     if (FAILED(hr))
-        fail(hr, hresultDescription(hr) + QStringLiteral(": _CUpdateCheck"));
+        fail(hr, description);
 
     VARIANT_BOOL newer = VARIANT_FALSE;
     {

@@ -26,7 +26,9 @@ public:
     // whatever happens. Failures pass to the caller as RuntimeError: a
     // component that cannot be created or lacks the interface gives the
     // component layer's failing result as a negative number (-2147221164,
-    // "Class not registered: {...}", when it is not registered); a fetched
+    // "Class not registered: {...}", when it is not registered or there is no
+    // registry that can be read; -2147467262, "No such interface supported",
+    // when it answers without the interface); a fetched
     // text that is not a whole number gives 13, one beyond 32 bits 6.
     void Start();
 

@@ -1,14 +1,12 @@
 #include "fBrowser.h"
 
 #include "HtmlText.h"
+#include "HttpGet.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 
@@ -41,75 +39,41 @@ bool fBrowser::fetch(QString &sVersion)
     if (!url.isValid() || url.isRelative())
         return false;
 
-    if (!m_manager)
-        m_manager = std::make_unique<QNetworkAccessManager>();
-
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    const std::unique_ptr<QNetworkReply> reply(m_manager->get(request));
-
     // The boundary rule gives a wait of 14 to 15 s; measuring the rest on the
     // monotonic clock keeps a clock change during the wait from stretching it.
     const qint64 untilBoundary = (startSeconds + kTimeoutSeconds) * 1000 - QDateTime::currentMSecsSinceEpoch();
     const QDeadlineTimer deadline(std::clamp<qint64>(untilBoundary, 0, kTimeoutSeconds * 1000), Qt::PreciseTimer);
 
     // A version file is a few bytes; a reply that goes on and on is refused
-    // as soon as it is known to be too long, and never held beyond the limit:
-    // the reply buffers at most that much before the body below takes it.
-    reply->setReadBufferSize(kMaxBodyBytes);
-    QByteArray body;
-    bool tooLong = false;
-
+    // as soon as it is known to be too long, and never held beyond the limit.
+    HttpGet get(url, kMaxBodyBytes);
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    const auto take = [&] {
-        body += reply->read(kMaxBodyBytes + 1 - body.size());
-        if (body.size() > kMaxBodyBytes) {
-            tooLong = true;
-            loop.quit();
-        }
-    };
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
-        // Content-Length of the body as it arrives (a compressed body is
-        // counted once it is unpacked).
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > kMaxBodyBytes) {
-            tooLong = true;
-            loop.quit();
-        }
-    });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, take);
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&get, &HttpGet::finished, &loop, &QEventLoop::quit);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    get.start();
 
-    while (!tooLong && !reply->isFinished() && !deadline.hasExpired()) {
+    while (get.state() == HttpGet::State::Running && !deadline.hasExpired()) {
         timer.start(int(std::max<qint64>(deadline.remainingTime(), 1)));
         loop.exec();
         // Neither finished nor timed out: the application asked every event
         // loop to end (it is quitting), so stop waiting for the page.
-        if (!tooLong && !reply->isFinished() && timer.isActive()) {
+        if (get.state() == HttpGet::State::Running && timer.isActive()) {
             timer.stop();
             break;
         }
     }
-    if (!tooLong && reply->isFinished())
-        take();
-
-    if (tooLong || !reply->isFinished()) {
-        reply->abort();
+    // A reply with an HTTP status that came whole is a loaded document,
+    // error pages included; anything else (refused, no such host, cut short,
+    // too long, still going) loaded nothing.
+    if (get.state() != HttpGet::State::Loaded) {
+        get.abort();
         return false;
     }
 
-    // A reply with an HTTP status is a loaded document, error pages included;
-    // anything else that failed (refused, no such host, ...) loaded nothing.
-    const bool hasStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (reply->error() != QNetworkReply::NoError && !hasStatus)
-        return false;
-
-    const std::optional<QString> text
-        = documentBodyText(body, reply->header(QNetworkRequest::ContentTypeHeader).toString());
+    const std::optional<QString> text = documentBodyText(get.body(), QString::fromLatin1(get.contentType()));
     if (!text)
         return false;
     sVersion = *text;

@@ -2,14 +2,11 @@
 
 #include <QString>
 
-#include <memory>
-
-class QNetworkAccessManager;
-
 // The component's fetcher, in place of a browser control on a hidden window:
-// it loads WebAddress + "/" + FileName without ever showing anything and
-// hands back the loaded document's text. It uses the caller's Qt application
-// and waits on the caller's thread, letting the caller's events run.
+// it loads WebAddress + "/" + FileName (http or https, see HttpGet) without
+// ever showing anything and hands back the loaded document's text. It uses
+// the caller's Qt application and waits on the caller's thread, letting the
+// caller's events run.
 class fBrowser
 {
 public:
@@ -26,9 +23,11 @@ public:
     // True with sVersion set to the text of the loaded document's body; false,
     // sVersion unchanged, when the load fails or is still going at the 15th
     // wall-clock second boundary after the start (14 to 15 s of real time).
-    // An HTTP error page is a loaded document. A body longer than
-    // kMaxBodyBytes is a failed load, known from its Content-Length or as
-    // soon as the bytes past the limit arrive.
+    // An HTTP error page is a loaded document; a transfer that did not
+    // complete (cut short after the headers, a broken chunk) is a failed
+    // load, whatever it delivered before it broke. A body longer than
+    // kMaxBodyBytes is a failed load, known from its Content-Length or chunk
+    // size or as soon as the bytes past the limit arrive.
     bool Navigate(QString &sVersion);
 
     static constexpr int kTimeoutSeconds = 15;
@@ -37,7 +36,4 @@ public:
 
 private:
     bool fetch(QString &sVersion);
-
-    // Made on first use, as the hidden window would be.
-    std::unique_ptr<QNetworkAccessManager> m_manager;
 };

@@ -1,7 +1,9 @@
 // A broken in-process server for the component layer's tests: it reports
 // success but hands back nothing. For kNoObjectClass its class factory's
-// CreateInstance answers S_OK without an object; for any other class
-// DllGetClassObject itself answers S_OK without a class factory.
+// CreateInstance answers S_OK without an object; for kNoFactoryClass
+// DllGetClassObject itself answers S_OK without a class factory; for any other
+// class it creates objects whose QueryInterface answers S_OK without an
+// interface for everything but IUnknown.
 
 #include "ComBase.h"
 
@@ -9,11 +11,27 @@
 
 namespace {
 
-// A static object that is only ever asked to create: the counts and the
-// interfaces it answers for do not matter.
-class EmptyFactory final : public IClassFactory
+// Static objects: the counts do not matter.
+class HollowObject final : public IUnknown
 {
 public:
+    HRESULT QueryInterface(REFIID riid, void **ppv) override
+    {
+        *ppv = riid == IID_IUnknown ? this : nullptr;
+        return S_OK;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+};
+
+HollowObject hollow;
+
+class Factory final : public IClassFactory
+{
+public:
+    explicit Factory(IUnknown *object)
+        : m_object(object)
+    { }
     HRESULT QueryInterface(REFIID, void **ppv) override
     {
         *ppv = this;
@@ -21,20 +39,32 @@ public:
     }
     ULONG AddRef() override { return 2; }
     ULONG Release() override { return 1; }
-    HRESULT CreateInstance(IUnknown *, REFIID, void **ppv) override
+    HRESULT CreateInstance(IUnknown *, REFIID riid, void **ppv) override
     {
-        *ppv = nullptr;
-        return S_OK;
+        if (!m_object) {
+            *ppv = nullptr;
+            return S_OK;
+        }
+        return m_object->QueryInterface(riid, ppv);
     }
     HRESULT LockServer(BOOL) override { return S_OK; }
+
+private:
+    IUnknown *m_object;
 };
 
-EmptyFactory factory;
+Factory emptyFactory(nullptr);
+Factory hollowFactory(&hollow);
 
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid, REFIID, void **ppv)
 {
-    *ppv = rclsid == kNoObjectClass ? static_cast<IClassFactory *>(&factory) : nullptr;
+    if (rclsid == kNoObjectClass)
+        *ppv = static_cast<IClassFactory *>(&emptyFactory);
+    else if (rclsid == kNoFactoryClass)
+        *ppv = nullptr;
+    else
+        *ppv = static_cast<IClassFactory *>(&hollowFactory);
     return S_OK;
 }

@@ -7,6 +7,7 @@
 #include "ComBase.h"
 #include "ComPtr.h"
 #include "ComponentRegistry.h"
+#include "ComponentRegistryFile.h"
 #include "ComponentServer.h"
 #include "NoObjectServer.h"
 #include "UpdateCheckInterface.h"
@@ -148,14 +149,63 @@ private slots:
         QVERIFY(QSettings(registryFile(), QSettings::IniFormat).allKeys().isEmpty());
 
         // Neither a folder in the file's place nor no file at all can be
-        // written, and the tool says so.
+        // written, and the tool says so before it loads anything.
         QCOMPARE(ComponentRegistry(QString()).registerClass(testClass(u"/x.so"_s)), REGDB_E_WRITEREGDB);
         QFile::remove(registryFile());
         QVERIFY(QDir().mkpath(registryFile()));
         QByteArray err;
-        QCOMPARE(runRegsvr({ kVerlook }, &err), 5);
-        QVERIFY2(err.contains("DllRegisterServer"), err.constData());
+        QCOMPARE(runRegsvr({ kVerlook }, &err), 2);
+        QVERIFY2(err.contains(QFile::encodeName(registryFile()) + " is not a regular file"), err.constData());
         QVERIFY(QDir(registryFile()).removeRecursively());
+    }
+
+    // The registry file is read and written without QSettings, but a file
+    // either wrote must read the same in both: registries written before
+    // stay registered, and the file stays one that tools can read.
+    void registryFileAgreesWithQSettings()
+    {
+        const ComponentRegistryFile::Entries entries {
+            { u"CLSID/{1ABF3AFB-1FDC-42B1-A6E2-F3189B55C8F4}/InprocServer32"_s, u"/home/u/My Libs/libverlook.so"_s },
+            { u"CLSID/{1ABF3AFB-1FDC-42B1-A6E2-F3189B55C8F4}/InprocServer32/ThreadingModel"_s, u"Apartment"_s },
+            { u"Root key"_s, u"  spaces around  "_s },
+            { u"General/x"_s, u"a section called General"_s },
+            { u"Odd Prog%ID;1/CLSID"_s, u"a;b,c=d \"quoted\" back\\slash"_s },
+            { u"\u65e5\u672c/\u00e9"_s, u"caf\u00e9 \u65e5\u672c \U0001F600"_s },
+            { u"Control/chars"_s,
+                u"tab\there\nnew line\r\x01"
+                "a\x7f"_s
+                    + QChar(0) + u"1"_s },
+            { u"At/sign"_s, u"@ByteArray(x)"_s },
+            { u"At/double"_s, u"@@"_s },
+            { u"Empty/value"_s, QString() },
+        };
+        const QString ours = m_config.filePath(u"ours.ini"_s), theirs = m_config.filePath(u"theirs.ini"_s);
+        {
+            QSettings settings(theirs, QSettings::IniFormat);
+            for (auto it = entries.cbegin(); it != entries.cend(); ++it)
+                settings.setValue(it.key(), it.value());
+        }
+        QFile file(theirs);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(ComponentRegistryFile::parse(file.readAll()), entries);
+
+        QFile out(ours);
+        const QByteArray text = ComponentRegistryFile::format(entries);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(text) == text.size());
+        out.close();
+        const QSettings settings(ours, QSettings::IniFormat);
+        QCOMPARE(settings.status(), QSettings::NoError);
+        ComponentRegistryFile::Entries read;
+        for (const QString &key : settings.allKeys())
+            read.insert(key, settings.value(key).toString());
+        QCOMPARE(read, entries);
+
+        // What people write by hand: comments, a byte-order mark, spaces and
+        // line ends of other systems.
+        QCOMPARE(ComponentRegistryFile::parse("\xEF\xBB\xBF; a comment\r\n[CLSID]\r\n  k = v  ; said\r\n"
+                                              "\r\nq = \"a;b\" \n[General]\nroot=1\n"),
+            (ComponentRegistryFile::Entries {
+                { u"CLSID/k"_s, u"v"_s }, { u"CLSID/q"_s, u"a;b"_s }, { u"root"_s, u"1"_s } }));
     }
 
     // The real library copied whole: the tool registers it, and this process
@@ -197,8 +247,8 @@ private slots:
         row("FIFO", m_config.filePath(u"libfifo.so"_s), CO_E_ERRORINDLL, u"libfifo.so"_s, 3);
         row("no class object entry", kPlainLibrary, HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), u"DllGetClassObject"_s,
             4);
-        row("factory without object", noObjectServer, E_UNEXPECTED, kNoObjectClass.toString(), 4, kNoObjectClass);
-        row("no factory", noObjectServer, E_UNEXPECTED, kNoFactoryClass.toString(), 4, kNoFactoryClass);
+        row("factory without object", noObjectServer, E_NOINTERFACE, kNoObjectClass.toString(), 4, kNoObjectClass);
+        row("no factory", noObjectServer, E_NOINTERFACE, kNoFactoryClass.toString(), 4, kNoFactoryClass);
 
         QFile file(kVerlook);
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -1,12 +1,14 @@
 #pragma once
 
 // A small HTTP server on 127.0.0.1 for the update-check tests: it answers
-// every request with one canned response, or accepts and never answers, or
+// every request with one canned response (or canned bytes, broken ones
+// included), or accepts and never answers, or
 // streams digits without end, and records the request lines it saw. It runs
 // on the test's thread, so it is served only while the code under test lets
 // events run.
 
 #include <QFile>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QTcpServer>
@@ -31,12 +33,22 @@ public:
     void answer(int status, const QByteArray &contentType, const QByteArray &body, bool withLength = true)
     {
         m_mode = Answer;
+        m_others.clear();
         m_response = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
         if (!contentType.isEmpty())
             m_response += "Content-Type: " + contentType + "\r\n";
         if (withLength)
             m_response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         m_response += "Connection: close\r\n\r\n" + body;
+    }
+    // Send exactly these bytes, head and body, then close: replies that
+    // break off or lie about their length. A request for one of the paths
+    // in `others` gets the bytes given there instead (a redirect's target).
+    void answerRaw(const QByteArray &response, const QHash<QByteArray, QByteArray> &others = {})
+    {
+        m_mode = Answer;
+        m_response = response;
+        m_others = others;
     }
     // Accept connections and read requests, but never answer.
     void silent() { m_mode = Silent; }
@@ -49,6 +61,7 @@ public:
     void stream(const QByteArray &announcedLength = QByteArray())
     {
         m_mode = Stream;
+        m_others.clear();
         streamed = 0;
         m_response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
         if (!announcedLength.isEmpty())
@@ -85,10 +98,11 @@ private:
         if (!request.contains("\r\n\r\n") || socket->property("seen").toBool())
             return;
         socket->setProperty("seen", true);
-        requestLines.append(request.left(request.indexOf("\r\n")));
+        const QByteArray requestLine = request.left(request.indexOf("\r\n"));
+        requestLines.append(requestLine);
         if (m_mode == Silent)
             return;
-        socket->write(m_response);
+        socket->write(m_others.value(requestLine.split(' ').value(1), m_response));
         if (m_mode == Answer) {
             socket->disconnectFromHost();
         } else {
@@ -110,6 +124,7 @@ private:
     QTcpServer m_server;
     enum { Answer, Silent, Stream } m_mode = Answer;
     QByteArray m_response;
+    QHash<QByteArray, QByteArray> m_others;
 };
 
 // Every update-check test keeps its component registry in its own folder and

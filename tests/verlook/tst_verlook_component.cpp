@@ -1,9 +1,9 @@
 // The verlook library as a client sees it: its registry entries, the
 // interface table, late binding by name, the unload count, and CheckForUpdate
 // against a local web server (the comparison, the failures it passes on, the
-// address it builds, the 64 KiB cap, the 15-second give-up while the caller's
-// events keep running). The slots run in order: the first one leaves the
-// library registered.
+// address it builds, the 64 KiB cap, replies cut short, the 15-second give-up
+// while the caller's events keep running). The slots run in order: the first
+// one leaves the library registered.
 
 #include "ComBase.h"
 #include "ComPtr.h"
@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QNetworkProxy>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -25,9 +27,13 @@ namespace {
 
 const QString kLibrary = QFileInfo(QStringLiteral(VERLOOK_PATH)).absoluteFilePath();
 
-// What the server sends: a reply with or without its length, digits without
-// end, or nothing at all.
-enum Reply { Plain, Html, Unannounced, Endless, Silent };
+// What the server sends: a reply with or without its length, the bytes of a
+// whole response as given, digits without end, or nothing at all.
+// Redirected: moved to another path on the server, where the body is;
+// RedirectedInCircles: moved to itself.
+enum Reply { Plain, Html, Unannounced, Raw, Redirected, RedirectedInCircles, Endless, Silent };
+
+const QByteArray kChunkedHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 } // namespace
 
@@ -201,6 +207,18 @@ private slots:
         row("a byte more, unannounced", Unannounced, "102 " + fill, "101", 0, false);
         row("without end", Endless, "", "101", 0, false);
         row("without end, a terabyte announced", Endless, "1000000000000", "101", 0, false);
+        // A transfer that did not complete loaded nothing, whatever came
+        // before it broke off: the number in a whole chunked reply counts,
+        // the same number in a reply cut short does not.
+        row("chunked", Raw, kChunkedHead + "3\r\n102\r\n0\r\n\r\n", "101", 0, true);
+        row("chunked, closed after 102", Raw, kChunkedHead + "3\r\n102\r\n", "101", 0, false);
+        row("chunked, broken chunk after 102", Raw, kChunkedHead + "3\r\n102\r\nzz\r\n1\r\n", "101", 0, false);
+        row("3 of 5 announced bytes", Raw, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n102", "101", 0, false);
+        row("error page cut short", Raw,
+            "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: 50\r\n\r\n<html><body>", "101", 0,
+            false);
+        row("redirected", Redirected, "102", "101", 0, true);
+        row("redirected in circles", RedirectedInCircles, "102", "101", 0, false);
         row("connection refused", Plain, "", "101", 0, false,
             u"http://127.0.0.1:%1/dl"_s.arg(TestHttpServer::refusedPort()));
         row("no address", Plain, "", "101", 0, false, QString());
@@ -220,10 +238,18 @@ private slots:
             m_server.silent();
         else if (reply == Endless)
             m_server.stream(body);
+        else if (reply == Raw)
+            m_server.answerRaw(body);
+        else if (reply == Redirected || reply == RedirectedInCircles)
+            m_server.answerRaw("HTTP/1.1 302 Found\r\nLocation: "
+                    + QByteArray(reply == Redirected ? "/moved/version.txt" : "version.txt")
+                    + "\r\nContent-Length: 0\r\n\r\n",
+                { { "/moved/version.txt", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n" + body } });
         else
             m_server.answer(200, reply == Html ? "text/html" : "text/plain", body, reply != Unannounced);
         if (!m_check)
             QCOMPARE(CoCreateInstance(CLSID_CUpdateCheck, IID__CUpdateCheck, m_check.put()), S_OK);
+        m_server.requestLines.clear();
         const bool onServer = base.startsWith(u'/');
         const BStr address(onServer ? m_server.url(base) : base), file(u"version.txt"_s), version(current);
         int ticks = 0;
@@ -252,7 +278,28 @@ private slots:
             QVERIFY2(m_server.streamed < TestHttpServer::kStreamCap, QByteArray::number(m_server.streamed));
         // A base that already ends in "/" still gets one of its own.
         if (onServer)
-            QCOMPARE(m_server.requestLines.last(), QByteArray("GET /dl//version.txt HTTP/1.1"));
+            QCOMPARE(m_server.requestLines.value(0), QByteArray("GET /dl//version.txt HTTP/1.1"));
+        // Redirects are followed, but not for ever.
+        if (reply == Redirected)
+            QCOMPARE(m_server.requestLines.value(1), QByteArray("GET /moved/version.txt HTTP/1.1"));
+        if (reply == RedirectedInCircles)
+            QCOMPARE(m_server.requestLines.size(), 21);
+    }
+
+    // A proxy set for the application carries the whole address, as it did
+    // for the toolkit's client.
+    void throughAProxy()
+    {
+        QNetworkProxy::setApplicationProxy(
+            QNetworkProxy(QNetworkProxy::HttpProxy, u"127.0.0.1"_s, quint16(QUrl(m_server.url()).port())));
+        const auto noProxy = qScopeGuard([] { QNetworkProxy::setApplicationProxy(QNetworkProxy::NoProxy); });
+        m_server.answer(200, "text/plain", "102");
+        m_server.requestLines.clear();
+        const BStr address(u"http://updates.invalid/dl"_s), file(u"version.txt"_s), version(u"101"_s);
+        VARIANT_BOOL result = VARIANT_FALSE;
+        QCOMPARE(m_check->CheckForUpdate(address.get(), file.get(), version.get(), &result), S_OK);
+        QCOMPARE(result, VARIANT_TRUE);
+        QCOMPARE(m_server.requestLines, QList<QByteArray> { "GET http://updates.invalid/dl/version.txt HTTP/1.1" });
     }
 };
 
