@@ -16,16 +16,17 @@ class ClipListModel;
 class Completion;
 class Dialogs;
 class QAction;
+class QKeyEvent;
 class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
-class QTextEdit;
 class QTreeView;
 class ErrorTrap;
 class GrowingLayout;
+class TemplateEditor;
 class frmSettings;
 
 // The program's one working window: clip list, build mode, template editor,
@@ -76,8 +77,10 @@ public:
     void LoadTemplate(const QString &sFile);
     void SaveTemplate(const QString &sFile);
     void ApplyColorScheme();
-    // The editor's key-down: virtual-key code and shift mask; true swallows.
-    bool txtScript_KeyDown(int keyCode, int shift);
+    // The editor's key-down, before the editor acts on the key; true swallows it.
+    bool txtScript_KeyDown(const QKeyEvent &key);
+    // After the editor acted on a key txtScript_KeyDown left to it.
+    void txtScript_KeyDone(const QKeyEvent &key);
 
     // Controls.
     QPushButton *cmdScan = nullptr;
@@ -87,7 +90,7 @@ public:
     QPushButton *cmdRemove = nullptr;
     std::array<QRadioButton *, 2> optMode {};
     QPushButton *cmdBuild = nullptr;
-    QTextEdit *txtScript = nullptr;
+    TemplateEditor *txtScript = nullptr;
     QListWidget *lstIntelli = nullptr;
     QPushButton *cmdLoad = nullptr;
     QPushButton *cmdSave = nullptr;
@@ -156,6 +159,8 @@ private:
     void buildClipActions();
     void updateClipActions();
     bool clipListEvent(QObject *watched, QEvent *event);
+    // Drops on the editor: a template is loaded, anything else refused.
+    bool editorDropEvent(QObject *watched, QEvent *event);
     QList<int> selectedRows() const;
     int currentRow() const;
     // Runs `work` on the current row (if any), a failure logged under `procedure`.

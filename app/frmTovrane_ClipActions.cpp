@@ -1,6 +1,5 @@
 // Working with many clips: selecting and checking rows together, the list's
-// context menu (preview, open folder or script), and drops of folders and
-// templates.
+// context menu (preview, open folder or script), and drops of folders.
 #include "frmTovrane.h"
 
 #include "ClipListModel.h"
@@ -16,7 +15,6 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTextEdit>
 #include <QTreeView>
 #include <QUrl>
 
@@ -56,7 +54,6 @@ void frmTovrane::buildClipActions()
     lvwMovies->installEventFilter(this);
     lvwMovies->setAcceptDrops(true);
     lvwMovies->viewport()->installEventFilter(this);
-    txtScript->viewport()->installEventFilter(this);
 }
 
 QList<int> frmTovrane::selectedRows() const
@@ -158,37 +155,21 @@ bool frmTovrane::clipListEvent(QObject *watched, QEvent *event)
         }
         return false;
     }
-    const bool onList = watched == lvwMovies->viewport();
-    const bool onEditor = watched == txtScript->viewport();
-    if (!onList && !onEditor)
+    if (watched != lvwMovies->viewport())
         return false;
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        const bool wanted
-            = onList ? !droppedFolders(drag->mimeData()).isEmpty() : !droppedTemplate(drag->mimeData()).isEmpty();
-        if (wanted) {
+        if (!droppedFolders(drag->mimeData()).isEmpty())
             drag->acceptProposedAction();
-            return true;
-        }
-        // The editor still takes dropped text as any editor does.
-        return onList;
+        return true;
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        if (onList) {
-            for (const QString &folder : droppedFolders(drop->mimeData()))
-                AddFolder(folder);
-            drop->acceptProposedAction();
-            return true;
-        }
-        const QString name = droppedTemplate(drop->mimeData());
-        if (name.isEmpty())
-            return false;
+        for (const QString &folder : droppedFolders(drop->mimeData()))
+            AddFolder(folder);
         drop->acceptProposedAction();
-        ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdLoad_Click"));
-        loadTemplateFile(name, step);
         return true;
     }
     default: return false;
