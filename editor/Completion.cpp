@@ -3,6 +3,7 @@
 #include "ColorLayer.h"
 #include "TemplateEditor.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QTextBlock>
@@ -156,9 +157,16 @@ void Completion::keyDone(const QKeyEvent &key)
 
 void Completion::reset()
 {
+    const bool shown = !m_list->isHidden();
     m_list->setCurrentRow(-1);
     m_list->clearSelection();
     m_list->hide();
+    // A screen reader followed the entries; it goes back to the editor,
+    // which kept the keyboard all along.
+    if (shown && m_editor->hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent back(m_editor, QAccessible::Focus);
+        QAccessible::updateAccessibility(&back);
+    }
 }
 
 bool Completion::eventFilter(QObject *watched, QEvent *event)
@@ -236,6 +244,8 @@ void Completion::search()
         reset();
         return;
     }
-    m_list->setCurrentRow(index);
+    // Shown first, so that a screen reader announces the entry of a list it
+    // can see.
     m_list->show();
+    m_list->setCurrentRow(index);
 }

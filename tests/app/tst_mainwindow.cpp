@@ -441,6 +441,13 @@ private slots:
         w->txtScript->setFocus();
         typeKeys(w->txtScript, u"AssumeTFF()⏎x"_s);
         QCOMPARE(w->txtScript->toPlainText(), u"AssumeTFF()\nx"_s);
+        // Enter on a line of its own puts no name there for the word above.
+        typeKeys(w->txtScript, u"⏎Assum⎋⏎⏎"_s);
+        QCOMPARE(w->txtScript->toPlainText(), u"AssumeTFF()\nx\nAssum\n\n"_s);
+        // Shift held for a capital is no reason to hide the names that go on with it.
+        typeKeys(w->txtScript, u"AssumeT"_s);
+        QVERIFY(w->lstIntelli->isVisible());
+        QCOMPARE(w->lstIntelli->currentItem()->text(), u"AssumeTFF"_s);
 
         w->txtScript->setPlainText(u"ConvertToYV12()\n"_s);
         w->txtScript->moveCursor(QTextCursor::End);
@@ -534,6 +541,25 @@ private slots:
         typeKeys(w->txtScript, u"⌃z"_s);
         QCOMPARE(w->txtScript->toPlainText(), text);
         QVERIFY(blurLooksLikeAName());
+    }
+
+    // A screen reader can tell the editor and the list apart, and hears the
+    // chosen entry while the caret stays in the editor.
+    void screenReadersHearTheEntries()
+    {
+        auto w = load();
+        w->show();
+        QAccessibleInterface *editor = QAccessible::queryAccessibleInterface(w->txtScript);
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(w->lstIntelli);
+        QCOMPARE(editor->text(QAccessible::Name), u"Script template"_s);
+        QCOMPARE(list->text(QAccessible::Name), u"Filter names"_s);
+        w->txtScript->setFocus();
+        w->txtScript->moveCursor(QTextCursor::End);
+        typeKeys(w->txtScript, u"c↓"_s);
+        QVERIFY(w->txtScript->hasFocus());
+        QAccessibleInterface *chosen = list->focusChild();
+        QVERIFY(chosen);
+        QCOMPARE(chosen->text(QAccessible::Name), u"Crop"_s);
     }
 
     // A comment's colour ends with its line: text typed on the next line is
