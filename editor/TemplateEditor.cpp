@@ -32,30 +32,71 @@ bool isLong(const QTextBlock &block)
 
 } // namespace
 
-// Giving a block its colours marks it changed for the document's layout,
-// which would lay it out at once, and then again when it is painted (and a
-// change left pending would make the next edit look as if it had replaced the
-// whole block). Colours are given just before a block is painted, so the
-// layout may skip the notice: the painting lays the block out.
+// The document's layout, with three savings for the editor:
+//  - Giving a block its colours marks it changed, and the plain-text layout
+//    would lay it out at once, and then again when it is painted (a change
+//    left pending would make the next edit look as if it had replaced the
+//    whole block). Colours are given just before a block is painted, so the
+//    layout skips that notice: the painting lays the block out.
+//  - An edit within one long line (one that keeps it one line high) is laid
+//    out when the line is next painted or asked for, not at once: laying out
+//    a line of megabytes takes a good part of a second, and the plain-text
+//    layout would do it twice per edit (before and after), and once more when
+//    the line gets its colours.
 class TemplateEditor::Layout : public QPlainTextDocumentLayout
 {
 public:
-    using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
+    Layout(QTextDocument *document, const QWidget *view)
+        : QPlainTextDocumentLayout(document)
+        , m_view(view)
+    { }
     bool colorsOnly = false;
+
+    // While the editor is hidden (a template loaded and coloured at start,
+    // before the window shows), a long line is not laid out to place the
+    // caret: showing the editor lays it out anew in any case.
+    QRectF blockBoundingRect(const QTextBlock &block) const override
+    {
+        if (block.isValid() && block.layout()->lineCount() == 0 && isLong(block) && !m_view->isVisible())
+            return QRectF(0, 0, 0, m_view->fontMetrics().lineSpacing());
+        return QPlainTextDocumentLayout::blockBoundingRect(block);
+    }
 
 protected:
     void documentChanged(int from, int removed, int added) override
     {
-        if (!colorsOnly)
-            QPlainTextDocumentLayout::documentChanged(from, removed, added);
+        if (colorsOnly)
+            return;
+        const int blocks = document()->blockCount();
+        QTextBlock first = document()->findBlock(from);
+        if (blocks == m_blocks && isLong(first) && first.lineCount() <= 1
+            && document()->findBlock(std::max(from, from + added - 1)) == first && !addsLines(first, from, added)) {
+            first.clearLayout();
+            emit update();
+            return;
+        }
+        m_blocks = blocks;
+        QPlainTextDocumentLayout::documentChanged(from, removed, added);
     }
+
+private:
+    // Whether the text added at `from` into `block` breaks the line (and so
+    // its height changes). Read from the block's text: a cursor placed
+    // there would measure the line, and so lay it out.
+    static bool addsLines(const QTextBlock &block, int from, int added)
+    {
+        return QStringView(block.text()).mid(from - block.position(), added).contains(QChar::LineSeparator);
+    }
+
+    const QWidget *m_view;
+    int m_blocks = 1;
 };
 
 TemplateEditor::TemplateEditor(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     auto *document = new QTextDocument(this);
-    m_layout = new Layout(document);
+    m_layout = new Layout(document, this);
     document->setDocumentLayout(m_layout);
     setDocument(document);
     m_colors = new ColorLayer(document);
@@ -78,27 +119,47 @@ void TemplateEditor::paintEvent(QPaintEvent *event)
 {
     showColorsOfVisibleBlocks();
     QPlainTextEdit::paintEvent(event);
+    // A long line laid out only now may show a part beyond its colours.
+    bool more = false;
+    forVisibleBlocks([&](const QTextBlock &block) {
+        if (isLong(block) && block.layout()->lineCount() > 0) {
+            const auto [from, to] = shownPart(block);
+            more = showColors(block, from, to, false) || more;
+        }
+    });
+    if (more)
+        viewport()->update();
 }
 
-void TemplateEditor::showColorsOfVisibleBlocks()
+void TemplateEditor::resizeEvent(QResizeEvent *event)
 {
-    // The blocks the base class is about to paint, each given its colours
-    // before it is laid out, so that it is laid out once.
-    const qreal bottom = viewport()->height();
+    // A new width lays out the top lines again at once: with their colours.
+    showColorsOfVisibleBlocks();
+    QPlainTextEdit::resizeEvent(event);
+}
+
+void TemplateEditor::forVisibleBlocks(const std::function<void(const QTextBlock &)> &visit) const
+{
+    // Without laying lines out: a line is as high as the font's line spacing
+    // times its lines, one line more at the bottom to be sure.
+    const qreal bottom = viewport()->height() + fontMetrics().lineSpacing();
     qreal top = contentOffset().y();
     for (QTextBlock block = firstVisibleBlock(); block.isValid() && top <= bottom; block = block.next()) {
         if (!block.isVisible())
             continue;
-        auto [from, to] = shownPart(block);
-        showColors(block, from, to, false);
-        if (isLong(block)) {
-            // Until the line is laid out, only its start is known to be shown.
-            blockBoundingRect(block);
-            std::tie(from, to) = shownPart(block);
-            showColors(block, from, to, false);
-        }
-        top += blockBoundingRect(block).height();
+        visit(block);
+        top += fontMetrics().lineSpacing() * std::max(1, block.lineCount());
     }
+}
+
+void TemplateEditor::showColorsOfVisibleBlocks()
+{
+    // Each block gets its colours before it is laid out, so that it is laid
+    // out once; a long line not laid out yet gets those of its start.
+    forVisibleBlocks([this](const QTextBlock &block) {
+        const auto [from, to] = shownPart(block);
+        showColors(block, from, to, false);
+    });
 }
 
 std::pair<int, int> TemplateEditor::shownPart(const QTextBlock &block) const
@@ -120,11 +181,11 @@ std::pair<int, int> TemplateEditor::shownPart(const QTextBlock &block) const
     return { from, std::max(from, to) };
 }
 
-void TemplateEditor::showColors(QTextBlock block, int from, int to, bool inEdit)
+bool TemplateEditor::showColors(QTextBlock block, int from, int to, bool inEdit)
 {
     auto *shown = static_cast<ShownColors *>(block.userData());
     if (!inEdit && shown && shown->generation == m_colors->generation() && shown->from <= from && to <= shown->to)
-        return;
+        return false;
     if (isLong(block)) {
         from = std::max(0, from - Margin);
         to = std::min(block.length(), to + Margin);
@@ -133,7 +194,7 @@ void TemplateEditor::showColors(QTextBlock block, int from, int to, bool inEdit)
     // A block that never showed colours and has none to show keeps no layout
     // of its own until it is painted.
     if (!shown && ranges.isEmpty())
-        return;
+        return false;
     if (!shown) {
         shown = new ShownColors;
         block.setUserData(shown);
@@ -149,6 +210,7 @@ void TemplateEditor::showColors(QTextBlock block, int from, int to, bool inEdit)
         document()->markContentsDirty(block.position(), block.length());
         m_layout->colorsOnly = false;
     }
+    return true;
 }
 
 void TemplateEditor::restyled(int from, int length)

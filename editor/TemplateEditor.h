@@ -34,14 +34,18 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     class Layout;
 
+    // The blocks in view, from the top.
+    void forVisibleBlocks(const std::function<void(const QTextBlock &)> &visit) const;
     void showColorsOfVisibleBlocks();
     // Gives `block` the colours of its characters [from, to) (with a margin
     // on a long line) unless it shows them already; within an edit always.
-    void showColors(QTextBlock block, int from, int to, bool inEdit);
+    // True when it gave them.
+    bool showColors(QTextBlock block, int from, int to, bool inEdit);
     // The characters of `block` the viewport shows: all of a short line; of
     // a long one what its layout tells, [0, 0) before it is laid out.
     std::pair<int, int> shownPart(const QTextBlock &block) const;
