@@ -1,6 +1,7 @@
 #include "ColorLayer.h"
 
-#include <QFont>
+#include "ColorPainter.h"
+
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextDocument>
@@ -49,20 +50,7 @@ PaintedStyle ColorLayer::styleAt(qsizetype position) const
 
 QTextCharFormat ColorLayer::format(PaintedStyle style) const
 {
-    QTextCharFormat format;
-    const auto look = [&](const QColor &color, bool bold) {
-        format.setForeground(color);
-        format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-        format.setFontItalic(false);
-    };
-    switch (style) {
-    case PaintedStyle::Reset: look(m_resetColor, false); break;
-    case PaintedStyle::Placeholder: look(QColor(0, 0, 255), true); break;
-    case PaintedStyle::FilterName: look(QColor(128, 64, 64), true); break;
-    case PaintedStyle::Comment: look(QColor(0, 128, 0), false); break;
-    case PaintedStyle::Plain: break;
-    }
-    return format;
+    return paintedFormat(style, m_resetColor);
 }
 
 QList<QTextLayout::FormatRange> ColorLayer::formatRanges(const QTextBlock &block, int from, int to) const

@@ -188,8 +188,7 @@ void setUp(QPlainTextEdit &editor)
 // What ApplyColorScheme does to the editor.
 void applyColorScheme(TemplateEditor &editor, const QStringList &upper)
 {
-    editor.colors()->paint(
-        findColorSpans(editor.toPlainText(), upper), editor.palette().color(QPalette::ButtonText));
+    editor.colors()->paint(findColorSpans(editor.toPlainText(), upper), editor.palette().color(QPalette::ButtonText));
     editor.moveCursor(QTextCursor::Start);
 }
 
@@ -292,8 +291,8 @@ void benchLongTemplate(const QStringList &upper, bool document)
             old.resize(500, 240);
             const Cost c = cost([&] {
                 old.setPlainText(text);
-                paintColorSpans(&old, findColorSpans(old.toPlainText(), upper),
-                    old.palette().color(QPalette::ButtonText));
+                paintColorSpans(
+                    &old, findColorSpans(old.toPlainText(), upper), old.palette().color(QPalette::ButtonText));
                 old.show();
                 showNow();
             });

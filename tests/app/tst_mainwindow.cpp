@@ -9,8 +9,8 @@
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
 #include "TemplateEditor.h"
-#include "Typing.h"
 #include "TestHttpServer.h"
+#include "Typing.h"
 #include "Unprivileged.h"
 #include "frmSettings.h"
 #include "frmTovrane.h"
@@ -21,8 +21,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QMimeData>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBlock>
@@ -493,8 +493,7 @@ private slots:
             return lines.join(u"\r\n"_s);
         };
         const QList<QList<QUrl>> refused { { QUrl::fromLocalFile(other) },
-            { QUrl::fromLocalFile(one), QUrl::fromLocalFile(two) }, { QUrl(u"https://example.org/Blur.avs"_s) },
-            {} };
+            { QUrl::fromLocalFile(one), QUrl::fromLocalFile(two) }, { QUrl(u"https://example.org/Blur.avs"_s) }, {} };
         for (const QList<QUrl> &urls : refused) {
             QVERIFY2(!offer(urls, urls.isEmpty() ? u"Blur(2)"_s : asText(urls)), qPrintable(asText(urls)));
             QCOMPARE(w->txtScript->toPlainText(), text);

@@ -34,7 +34,10 @@ class TestCompletion : public QObject
         m_editor->setTextCursor(cursor);
     }
     void type(const QString &keys) { typeKeys(m_editor, keys); }
-    QString offered() const { return m_list->isHidden() || !m_list->currentItem() ? QString() : m_list->currentItem()->text(); }
+    QString offered() const
+    {
+        return m_list->isHidden() || !m_list->currentItem() ? QString() : m_list->currentItem()->text();
+    }
 
 private slots:
     void init()
@@ -109,8 +112,8 @@ private slots:
         row("Up stops at the first entry", "‸", "c↑↑↑↑↑", "c‸", "AssumeBFF", 5);
         row("Escape hides, and the editor gets it too", "‸", "cro⎋", "cro‸", "", 0);
         row("Up with the list hidden moves the caret", "ab\nc‸d", "↑", "a‸b\ncd", "", 0);
-        row("Enter with the list hidden breaks the line, and the new line offers nothing", "‸", "Blu⎋⏎", "Blu\n‸",
-            "", 0);
+        row("Enter with the list hidden breaks the line, and the new line offers nothing", "‸", "Blu⎋⏎", "Blu\n‸", "",
+            0);
         row("Tab takes the chosen name", "‸", "cro⇥", "Crop‸", "", 1);
         row("Tab with the list hidden types a tab", "‸", "x⇥", "x\t‸", "", 0);
         // The tab is the last separator before the caret, not the space behind it.

@@ -30,8 +30,10 @@ private slots:
             << QStringList { u"CROP"_s, u"BLUR"_s, u"SHARPEN"_s, u"\tADDBORDERS"_s };
         QTest::newRow("only blank lines") << QByteArray("\n  \n") << QStringList() << QStringList();
         // Saved by an editor that marks UTF-8: the mark is no part of the first name.
-        QTest::newRow("a byte-order mark") << QByteArray("\xEF\xBB\xBF" "Blur\r\nCrop\r\n")
-                                           << QStringList { u"Blur"_s, u"Crop"_s } << QStringList { u"BLUR"_s, u"CROP"_s };
+        QTest::newRow("a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF"
+                          "Blur\r\nCrop\r\n")
+            << QStringList { u"Blur"_s, u"Crop"_s } << QStringList { u"BLUR"_s, u"CROP"_s };
     }
     void lines()
     {

@@ -47,10 +47,7 @@ class TestTemplateEditor : public QObject
     std::unique_ptr<TemplateEditor> m_editor;
     const QStringList m_names { u"BLUR"_s, u"CROP"_s, u"X"_s };
 
-    void colour()
-    {
-        m_editor->colors()->paint(findColorSpans(m_editor->toPlainText(), m_names), resetColor);
-    }
+    void colour() { m_editor->colors()->paint(findColorSpans(m_editor->toPlainText(), m_names), resetColor); }
     void insertAt(int pos, const QString &text)
     {
         QTextCursor cursor(m_editor->document());
@@ -83,8 +80,7 @@ private slots:
         QTest::newRow("on the line after a comment") << u"# c\n\nz"_s << 4 << u"ab"_s << u"CCCC..--"_s;
         QTest::newRow("at the start of the text") << u"blur"_s << 0 << u"z"_s << u".FFFF"_s;
         QTest::newRow("lines pasted into a comment") << u"# c"_s << 3 << u"d\nef\ng"_s << u"CCCCC...."_s;
-        QTest::newRow("a line broken inside a name keeps both halves") << u"crop"_s << 2 << u"\n"_s
-                                                                         << u"FFFFF"_s;
+        QTest::newRow("a line broken inside a name keeps both halves") << u"crop"_s << 2 << u"\n"_s << u"FFFFF"_s;
     }
     void theLayerFollowsEdits()
     {
