@@ -4,6 +4,7 @@
 #include "ClipListModel.h"
 #include "ComponentServer.h"
 #include "Dialog.h"
+#include "DrawnFormat.h"
 #include "LoadedWindow.h"
 #include "Program.h"
 #include "ProgramFolder.h"
@@ -25,8 +26,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QTimer>
 #include <QtTest>
 
@@ -37,27 +36,6 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// The format the editor draws the character at `pos` with: what the document
-// holds for it and what its line's layout adds, once the editor has painted.
-template <typename Editor> QTextCharFormat drawnFormat(Editor *editor, int pos)
-{
-    editor->viewport()->repaint();
-    QTextCursor cursor(editor->document());
-    cursor.setPosition(pos);
-    cursor.setPosition(pos + 1, QTextCursor::KeepAnchor);
-    QTextCharFormat format = cursor.charFormat();
-    const QTextBlock block = editor->document()->findBlock(pos);
-    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
-        if (range.start <= pos - block.position() && pos - block.position() < range.start + range.length)
-            format.merge(range.format);
-    }
-    return format;
-}
-
-} // namespace
 
 class TestMainWindow : public QObject
 {

@@ -1,6 +1,7 @@
 #include "ColorLayer.h"
 #include "ColorSpans.h"
 #include "ColourReference.h"
+#include "DrawnFormat.h"
 #include "TemplateEditor.h"
 
 #include <QRandomGenerator>
@@ -24,18 +25,6 @@ QString looks(const TemplateEditor &editor)
     for (int i = 0; i < editor.document()->characterCount() - 1; ++i)
         letters += QChar("-PFC."[int(editor.colors()->styleAt(i))]);
     return letters;
-}
-
-// The format the editor draws the character at `pos` with.
-QTextCharFormat drawn(const TemplateEditor &editor, int pos)
-{
-    const QTextBlock block = editor.document()->findBlock(pos);
-    QTextCharFormat format;
-    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
-        if (range.start <= pos - block.position() && pos - block.position() < range.start + range.length)
-            format.merge(range.format);
-    }
-    return format;
 }
 
 } // namespace
@@ -94,7 +83,7 @@ private slots:
         // What is drawn is what the layer holds.
         m_editor->viewport()->repaint();
         for (int i = 0; i < m_editor->document()->characterCount() - 1; ++i)
-            QCOMPARE(drawn(*m_editor, i), m_editor->colors()->format(m_editor->colors()->styleAt(i)));
+            QCOMPARE(drawnFormat(m_editor.get(), i), m_editor->colors()->format(m_editor->colors()->styleAt(i)));
     }
 
     // Colouring is no edit of the document: no undo step, no change of the
@@ -115,7 +104,7 @@ private slots:
         QVERIFY(changes.isEmpty() && textChanged.isEmpty());
         QCOMPARE(document->availableUndoSteps(), steps);
         QVERIFY(!document->isModified());
-        QCOMPARE(drawn(*m_editor, 1).foreground().color(), QColor(128, 64, 64));
+        QCOMPARE(drawnFormat(m_editor.get(), 1).foreground().color(), QColor(128, 64, 64));
 
         insertAt(18, u"y"_s);
         QCOMPARE(changes.size(), 1);
@@ -145,7 +134,7 @@ private slots:
             const QList<PaintedStyle> expected = paintedStyles(now.size(), findColorSpansReference(now, m_names));
             const int shown = m_editor->cursorForPosition(QPoint(0, m_editor->viewport()->height())).position();
             for (int i = 0; i < std::min<qsizetype>(shown, now.size()); ++i)
-                QVERIFY2(drawn(*m_editor, i) == m_editor->colors()->format(expected.at(i)),
+                QVERIFY2(drawnFormat(m_editor.get(), i) == m_editor->colors()->format(expected.at(i)),
                     qPrintable(u"round %1 at %2 of %3"_s.arg(round).arg(i).arg(now)));
         }
     }
@@ -167,7 +156,7 @@ private slots:
             const QTextLine shown = m_editor->document()->firstBlock().layout()->lineAt(0);
             const int from = shown.xToCursor(across->value());
             for (int i = from; i < from + 40; ++i)
-                QVERIFY2(drawn(*m_editor, i) == m_editor->colors()->format(m_editor->colors()->styleAt(i)),
+                QVERIFY2(drawnFormat(m_editor.get(), i) == m_editor->colors()->format(m_editor->colors()->styleAt(i)),
                     qPrintable(QString::fromLatin1(where) + u" at "_s + QString::number(i)));
         };
         showsItsColours("start");
@@ -179,7 +168,7 @@ private slots:
         const int at = m_editor->document()->firstBlock().layout()->lineAt(0).xToCursor(across->value() + 10);
         insertAt(at, u"zz"_s);
         showsItsColours("after an edit");
-        QCOMPARE(drawn(*m_editor, line.size() + 3).foreground().color(), QColor(128, 64, 64));
+        QCOMPARE(drawnFormat(m_editor.get(), line.size() + 3).foreground().color(), QColor(128, 64, 64));
     }
 };
 
