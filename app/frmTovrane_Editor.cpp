@@ -3,7 +3,6 @@
 #include "frmTovrane.h"
 
 #include "ColorLayer.h"
-#include "ColorSpans.h"
 #include "Completion.h"
 #include "Drops.h"
 #include "ErrorTrap.h"
@@ -18,10 +17,8 @@ void frmTovrane::ApplyColorScheme()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("ApplyColorScheme"));
     bUpdating = true;
-    QList<ColorSpan> spans;
-    step([&] { spans = findColorSpans(txtScript->toPlainText(), FilterNames); });
     // The colours lie beside the text: no edit, no undo step.
-    step([&] { txtScript->colors()->paint(spans, palette().color(QPalette::ButtonText)); });
+    step([&] { txtScript->colors()->colour(FilterNames, palette().color(QPalette::ButtonText)); });
     step([&] { txtScript->moveCursor(QTextCursor::Start); });
     bUpdating = false;
 }

@@ -37,6 +37,15 @@ void ColorLayer::paint(const QList<ColorSpan> &spans, const QColor &resetColor)
     emit repainted();
 }
 
+void ColorLayer::colour(const QStringList &filterNames, const QColor &resetColor)
+{
+    if (m_colouredVersion == m_textVersion && m_colouredNames == filterNames && m_resetColor == resetColor)
+        return;
+    paint(findColorSpans(m_document->toPlainText(), filterNames), resetColor);
+    m_colouredVersion = m_textVersion;
+    m_colouredNames = filterNames;
+}
+
 void ColorLayer::setInsertStyle(qsizetype position, PaintedStyle style)
 {
     m_insertAt = position;
@@ -80,6 +89,7 @@ QList<QTextLayout::FormatRange> ColorLayer::formatRanges(const QTextBlock &block
 
 void ColorLayer::contentsChange(int position, int removed, int added)
 {
+    ++m_textVersion;
     // The counts Qt reports for a change of the whole text may include the
     // closing separator; the sizes before and after are exact.
     const auto oldSize = qsizetype(m_styles.size());

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTextLayout>
 
 #include <vector>
@@ -32,6 +33,10 @@ public:
     // Colours the whole text: every character `resetColor`, not bold, then
     // the spans (found on the document's plain text) painted in order.
     void paint(const QList<ColorSpan> &spans, const QColor &resetColor);
+    // Finds the spans of the document's text for `filterNames` and paints
+    // them; when neither the text nor the names nor the colour changed since
+    // the last time, the text already looks so and nothing is done.
+    void colour(const QStringList &filterNames, const QColor &resetColor);
     // The next text inserted at `position` takes `style`, not the look of the
     // character before it; an insertion anywhere else forgets this.
     void setInsertStyle(qsizetype position, PaintedStyle style);
@@ -63,6 +68,10 @@ private:
     std::vector<PaintedStyle> m_styles;
     QColor m_resetColor;
     quint64 m_generation = 0;
+    // Counts the changes of the text, and what colour() last painted for.
+    quint64 m_textVersion = 0;
+    quint64 m_colouredVersion = ~quint64(0);
+    QStringList m_colouredNames;
     qsizetype m_insertAt = -1;
     PaintedStyle m_insertStyle = PaintedStyle::Plain;
 };

@@ -188,7 +188,7 @@ void setUp(QPlainTextEdit &editor)
 // What ApplyColorScheme does to the editor.
 void applyColorScheme(TemplateEditor &editor, const QStringList &upper)
 {
-    editor.colors()->paint(findColorSpans(editor.toPlainText(), upper), editor.palette().color(QPalette::ButtonText));
+    editor.colors()->colour(upper, editor.palette().color(QPalette::ButtonText));
     editor.moveCursor(QTextCursor::Start);
 }
 

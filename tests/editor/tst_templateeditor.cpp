@@ -139,6 +139,26 @@ private slots:
         }
     }
 
+    // Colouring again finds the spans anew exactly when the text, the names
+    // or the colour changed.
+    void colouringAgainFollowsTheText()
+    {
+        ColorLayer *colors = m_editor->colors();
+        m_editor->setPlainText(u"blur crop"_s);
+        colors->colour(m_names, resetColor);
+        QCOMPARE(looks(*m_editor), u"FFFF-FFFF"_s);
+        const quint64 generation = colors->generation();
+        colors->colour(m_names, resetColor);
+        QCOMPARE(colors->generation(), generation);
+        insertAt(4, u"x"_s);
+        colors->colour(m_names, resetColor);
+        QCOMPARE(looks(*m_editor), u"FFFFF-FFFF"_s);
+        colors->colour({ u"CROP"_s }, resetColor);
+        QCOMPARE(looks(*m_editor), u"------FFFF"_s);
+        colors->colour({ u"CROP"_s }, Qt::red);
+        QCOMPARE(colors->format(colors->styleAt(0)).foreground().color(), QColor(Qt::red));
+    }
+
     // A line too long to lay out with all its colours at once shows them
     // around what is in view, wherever it is scrolled to, also after an edit.
     void aLongLineShowsTheColoursInView()
