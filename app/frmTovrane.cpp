@@ -7,6 +7,7 @@
 #include "GrowingHeader.h"
 #include "GrowingLayout.h"
 #include "OptionButtons.h"
+#include "TemplateEditor.h"
 #include "TitledGroupBox.h"
 #include "Twips.h"
 #include "frmSettings.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -23,7 +25,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTextEdit>
 #include <QTreeView>
 
 namespace {
@@ -175,15 +176,16 @@ void frmTovrane::buildWindow()
 
     // The editor and its completion list stand outside the groups, so the
     // enlarged editor can cover them.
-    txtScript = new QTextEdit(client);
+    txtScript = new TemplateEditor(client);
     txtScript->setObjectName(QStringLiteral("txtScript"));
+    txtScript->setAccessibleName(QStringLiteral("Script template"));
     placeEditor();
     txtScript->setFont(templateFont());
-    txtScript->setAcceptRichText(false);
-    txtScript->setLineWrapMode(QTextEdit::NoWrap);
+    txtScript->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtScript->setTabChangesFocus(false);
-    txtScript->installEventFilter(this);
+    txtScript->viewport()->installEventFilter(this); // drops
     lstIntelli = placed(L, new QListWidget(client), QStringLiteral("lstIntelli"), 4800, 4920, 3015, 1200, Right);
+    lstIntelli->setAccessibleName(QStringLiteral("Filter names"));
     QPalette listPalette = lstIntelli->palette();
     listPalette.setColor(QPalette::Base, QColor(255, 255, 192));
     lstIntelli->setPalette(listPalette);
@@ -191,6 +193,8 @@ void frmTovrane::buildWindow()
     lstIntelli->setSelectionMode(QAbstractItemView::SingleSelection);
     lstIntelli->hide();
     m_completion = std::make_unique<Completion>(txtScript, lstIntelli);
+    txtScript->keyDown = [this](const QKeyEvent &key) { return txtScript_KeyDown(key); };
+    txtScript->keyDone = [this](const QKeyEvent &key) { txtScript_KeyDone(key); };
 
     cmdSettings = button(L, client, QStringLiteral("cmdSettings"), QStringLiteral("&Settings"), QString(), 8520, 4920,
         1560, 375, RightDown);
@@ -228,7 +232,7 @@ void frmTovrane::buildWindow()
     connect(cmdSettings, &QPushButton::clicked, this, &frmTovrane::cmdSettings_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &frmTovrane::cmdAbout_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmTovrane::cmdExit_Click);
-    connect(txtScript, &QTextEdit::textChanged, this, &frmTovrane::txtScript_Change);
+    connect(txtScript, &QPlainTextEdit::textChanged, this, &frmTovrane::txtScript_Change);
 }
 
 void frmTovrane::placeEditor()
@@ -301,17 +305,7 @@ void frmTovrane::closeEvent(QCloseEvent *event)
 
 bool frmTovrane::eventFilter(QObject *watched, QEvent *event)
 {
-    if (clipListEvent(watched, event))
+    if (clipListEvent(watched, event) || editorDropEvent(watched, event))
         return true;
-    if (watched == txtScript) {
-        if (event->type() == QEvent::KeyPress) {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            const int code = keyDownCode(*key);
-            if (code != 0 && txtScript_KeyDown(code, shiftMask(key->modifiers())))
-                return true;
-        } else if (event->type() == QEvent::FocusOut) {
-            m_completion->reset();
-        }
-    }
     return QMainWindow::eventFilter(watched, event);
 }

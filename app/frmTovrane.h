@@ -19,17 +19,18 @@ class ClipListModel;
 class Completion;
 class Dialogs;
 class QAction;
+class QKeyEvent;
 class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
-class QTextEdit;
 class QTreeView;
 class ErrorTrap;
 class GrowingHeader;
 class GrowingLayout;
+class TemplateEditor;
 class frmPreview;
 class frmSettings;
 
@@ -84,8 +85,10 @@ public:
     void LoadTemplate(const QString &sFile);
     void SaveTemplate(const QString &sFile);
     void ApplyColorScheme();
-    // The editor's key-down: virtual-key code and shift mask; true swallows.
-    bool txtScript_KeyDown(int keyCode, int shift);
+    // The editor's key-down, before the editor acts on the key; true swallows it.
+    bool txtScript_KeyDown(const QKeyEvent &key);
+    // After the editor acted on a key txtScript_KeyDown left to it.
+    void txtScript_KeyDone(const QKeyEvent &key);
 
     // Controls.
     QPushButton *cmdScan = nullptr;
@@ -95,7 +98,7 @@ public:
     QPushButton *cmdRemove = nullptr;
     std::array<QRadioButton *, 2> optMode {};
     QPushButton *cmdBuild = nullptr;
-    QTextEdit *txtScript = nullptr;
+    TemplateEditor *txtScript = nullptr;
     QListWidget *lstIntelli = nullptr;
     QPushButton *cmdLoad = nullptr;
     QPushButton *cmdSave = nullptr;
@@ -167,6 +170,8 @@ private:
     void buildClipActions();
     void updateClipActions();
     bool clipListEvent(QObject *watched, QEvent *event);
+    // Drops on the editor: a template is loaded, anything else refused.
+    bool editorDropEvent(QObject *watched, QEvent *event);
     QList<int> selectedRows() const;
     int currentRow() const;
     // Runs `work` on the current row (if any), a failure logged under `procedure`.

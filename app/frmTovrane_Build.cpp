@@ -6,6 +6,7 @@
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
 #include "ScriptBuild.h"
+#include "TemplateEditor.h"
 #include "TemplateFile.h"
 #include "frmSettings.h"
 #include "mGlobal.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTextDocument>
-#include <QTextEdit>
 
 #include <exception>
 

@@ -1,6 +1,5 @@
 // Working with many clips: selecting and checking rows together, the list's
-// context menu (preview, open folder or script), and drops of folders and
-// templates.
+// context menu (preview, open folder or script), and drops of folders.
 #include "frmTovrane.h"
 
 #include "ClipListModel.h"
@@ -9,6 +8,7 @@
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
 #include "ScriptBuild.h"
+#include "TemplateEditor.h"
 #include "frmPreview.h"
 #include "frmSettings.h"
 
@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QTextEdit>
 #include <QTreeView>
 #include <QUrl>
 
@@ -99,7 +98,6 @@ void frmTovrane::buildClipActions()
     lvwMovies->installEventFilter(this);
     lvwMovies->setAcceptDrops(true);
     lvwMovies->viewport()->installEventFilter(this);
-    txtScript->viewport()->installEventFilter(this);
 
     // Before the first scan, with no folder to scan, the empty list says how
     // to start: a label over the list's empty area, beside the list rather
@@ -118,7 +116,7 @@ void frmTovrane::buildClipActions()
 
     // The preview follows the current clip and the template while it is open.
     connect(lvwMovies->selectionModel(), &QItemSelectionModel::currentChanged, this, &frmTovrane::refreshPreview);
-    connect(txtScript, &QTextEdit::textChanged, this, &frmTovrane::refreshPreview);
+    connect(txtScript, &QPlainTextEdit::textChanged, this, &frmTovrane::refreshPreview);
 }
 
 void frmTovrane::updateEmptyListHint()
@@ -296,36 +294,20 @@ bool frmTovrane::clipListEvent(QObject *watched, QEvent *event)
         toggleSelectedRows();
         return true;
     }
-    const bool onList = watched == lvwMovies->viewport();
-    const bool onEditor = watched == txtScript->viewport();
-    if (!onList && !onEditor)
+    if (watched != lvwMovies->viewport())
         return false;
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDropEvent *>(event);
-        const bool wanted
-            = onList ? !droppedFolders(drag->mimeData()).isEmpty() : !droppedTemplate(drag->mimeData()).isEmpty();
-        if (wanted) {
+        if (!droppedFolders(drag->mimeData()).isEmpty())
             drag->acceptProposedAction();
-            return true;
-        }
-        // The editor still takes dropped text as any editor does.
-        return onList;
+        return true;
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        if (onList) {
-            addDroppedFolders(droppedFolders(drop->mimeData()));
-            drop->acceptProposedAction();
-            return true;
-        }
-        const QString name = droppedTemplate(drop->mimeData());
-        if (name.isEmpty())
-            return false;
+        addDroppedFolders(droppedFolders(drop->mimeData()));
         drop->acceptProposedAction();
-        ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdLoad_Click"));
-        loadTemplateFile(name, step);
         return true;
     }
     default: return false;

@@ -1,24 +1,25 @@
-// The template editor: colouring, the Enlarge toggle, change handling and
-// filter-name completion.
+// The template editor: colouring, the Enlarge toggle, change handling,
+// filter-name completion and drops.
 #include "frmTovrane.h"
 
-#include "ColorPainter.h"
-#include "ColorSpans.h"
+#include "ColorLayer.h"
 #include "Completion.h"
+#include "Drops.h"
 #include "ErrorTrap.h"
+#include "TemplateEditor.h"
 
 #include <QAction>
+#include <QDropEvent>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTextEdit>
 
 void frmTovrane::ApplyColorScheme()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("ApplyColorScheme"));
     bUpdating = true;
-    QList<ColorSpan> spans;
-    step([&] { spans = findColorSpans(txtScript->toPlainText(), FilterNames); });
-    step([&] { paintColorSpans(txtScript, spans, palette().color(QPalette::ButtonText)); });
+    // The colours lie beside the text: no edit, no undo step.
+    step([&] { txtScript->colors()->colour(FilterNames, palette().color(QPalette::ButtonText)); });
+    step([&] { txtScript->moveCursor(QTextCursor::Start); });
     bUpdating = false;
 }
 
@@ -57,10 +58,43 @@ void frmTovrane::txtScript_Change()
     });
 }
 
-bool frmTovrane::txtScript_KeyDown(int keyCode, int shift)
+bool frmTovrane::txtScript_KeyDown(const QKeyEvent &key)
 {
     bool swallow = false;
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("txtScript_KeyDown"));
-    step([&] { swallow = m_completion->keyDown(keyCode, shift); });
+    step([&] { swallow = m_completion->keyDown(key); });
     return swallow;
+}
+
+void frmTovrane::txtScript_KeyDone(const QKeyEvent &key)
+{
+    ErrorTrap step(m_errorlog, objectName(), QStringLiteral("txtScript_KeyDown"));
+    step([&] { m_completion->keyDone(key); });
+}
+
+bool frmTovrane::editorDropEvent(QObject *watched, QEvent *event)
+{
+    if (watched != txtScript->viewport())
+        return false;
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    // Text moved within the editor is an edit like any other.
+    const auto *source = qobject_cast<const QWidget *>(drop->source());
+    if (source && (source == txtScript || txtScript->isAncestorOf(source)))
+        return false;
+    // One template is taken as Load takes it; nothing else is written into
+    // the template: not the addresses of other files, nor links or text.
+    const QString name = droppedTemplate(drop->mimeData());
+    if (name.isEmpty()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdLoad_Click"));
+        loadTemplateFile(name, step);
+    }
+    return true;
 }

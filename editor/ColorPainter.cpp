@@ -23,15 +23,6 @@ constexpr quint8 Unpainted = 0xFF;
 // rather than all at once (see paintColorSpans).
 constexpr qsizetype StepwiseLayoutFrom = 4096;
 
-QTextCharFormat styleFormat(const QColor &color, bool bold)
-{
-    QTextCharFormat format;
-    format.setForeground(color);
-    format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-    format.setFontItalic(false);
-    return format;
-}
-
 // Whether merging `style` into `format` would change nothing.
 bool hasStyle(const QTextCharFormat &format, const QTextCharFormat &style)
 {
@@ -106,6 +97,24 @@ struct Change
 
 } // namespace
 
+QTextCharFormat paintedFormat(PaintedStyle style, const QColor &resetColor)
+{
+    QTextCharFormat format;
+    const auto look = [&](const QColor &color, bool bold) {
+        format.setForeground(color);
+        format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+        format.setFontItalic(false);
+    };
+    switch (style) {
+    case PaintedStyle::Reset: look(resetColor, false); break;
+    case PaintedStyle::Placeholder: look(EditorColors::Placeholder, true); break;
+    case PaintedStyle::FilterName: look(EditorColors::FilterName, true); break;
+    case PaintedStyle::Comment: look(EditorColors::Comment, false); break;
+    case PaintedStyle::Plain: break;
+    }
+    return format;
+}
+
 QFont templateFont()
 {
     QFont courier(QStringLiteral("Courier New"), 9);
@@ -121,10 +130,10 @@ void paintColorSpans(QTextEdit *editor, const QList<ColorSpan> &spans, const QCo
     const qsizetype length = document->characterCount() - 1;
 
     const Formats formats {
-        styleFormat(resetColor, false),
-        styleFormat(EditorColors::Placeholder, true),
-        styleFormat(EditorColors::FilterName, true),
-        styleFormat(EditorColors::Comment, false),
+        paintedFormat(PaintedStyle::Reset, resetColor),
+        paintedFormat(PaintedStyle::Placeholder, resetColor),
+        paintedFormat(PaintedStyle::FilterName, resetColor),
+        paintedFormat(PaintedStyle::Comment, resetColor),
     };
 
     // Overlapping spans are resolved first: each character gets only its

@@ -6,6 +6,7 @@
 #include <QList>
 
 class QFont;
+class QTextCharFormat;
 class QTextEdit;
 
 // The colours of the template editor.
@@ -18,6 +19,12 @@ inline const QColor Comment(0, 128, 0);
 // The template editor's font, which the script preview shares.
 QFont templateFont();
 
+// The format that gives a character the look of `style`: its colour (reset
+// ones `resetColor`), bold or not, never italic. Plain sets nothing.
+QTextCharFormat paintedFormat(PaintedStyle style, const QColor &resetColor);
+
+// The template editor keeps its colours beside its text (ColorLayer); this
+// writes them into a document, as the read-only script preview shows them.
 // Recolours the whole text of `editor` in one edit (a single undo step): every
 // character is first reset to `resetColor`, not bold, not italic; then the
 // spans, found on editor->toPlainText(), are painted in order (placeholders

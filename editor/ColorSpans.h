@@ -40,8 +40,10 @@ QList<ColorSpan> findColorSpans(const QString &text, const QStringList &filterNa
 QString upperPerUnit(const QString &text);
 
 // How a character looks once every span has been painted, in order, over the
-// reset: the kind of the last span covering it, or Reset.
-enum class PaintedStyle : quint8 { Reset, Placeholder, FilterName, Comment };
+// reset: the kind of the last span covering it, or Reset. Plain is text the
+// colouring has not reached (typed since, or never coloured): the editor's
+// own text colour.
+enum class PaintedStyle : quint8 { Reset, Placeholder, FilterName, Comment, Plain };
 
 // The style of each character of a text of `textLength` characters after
 // painting `spans` in order. Parts of spans outside the text are ignored.

@@ -1,12 +1,13 @@
 #include "Completion.h"
 
-#include "ColorPainter.h"
+#include "ColorLayer.h"
+#include "TemplateEditor.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QTextCharFormat>
+#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextEdit>
 
 #include <algorithm>
 #include <array>
@@ -24,6 +25,30 @@ qsizetype lastPosition(const QString &text, int code)
 bool lessIgnoringCase(const QString &a, const QString &b)
 {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+}
+
+// Modifiers that make a key a command rather than typing. AltGr comes as
+// Ctrl+Alt on some systems, so a printable character typed with both is
+// still typing.
+bool typesText(const QKeyEvent &key)
+{
+    const QString text = key.text();
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); }))
+        return false;
+    const Qt::KeyboardModifiers mods = key.modifiers();
+    const bool altGr = mods.testFlag(Qt::ControlModifier) && mods.testFlag(Qt::AltModifier);
+    return altGr || !(mods & (Qt::ControlModifier | Qt::MetaModifier));
+}
+
+// Modifiers other than Shift and the keypad's flag.
+bool withCommandModifier(const QKeyEvent &key)
+{
+    return key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+}
+
+bool plain(const QKeyEvent &key)
+{
+    return (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
 } // namespace
@@ -56,142 +81,6 @@ int findStringPrefix(const QStringList &entries, const QString &prefix)
     return -1;
 }
 
-int virtualKeyCode(int qtKey, bool keypad)
-{
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
-        return qtKey; // the Qt values are the upper-case letters, as the codes
-    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-        return keypad ? 96 + (qtKey - Qt::Key_0) : qtKey;
-    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)
-        return 112 + (qtKey - Qt::Key_F1);
-
-    if (keypad) {
-        switch (qtKey) {
-        case Qt::Key_Asterisk: return 106;
-        case Qt::Key_Plus: return 107;
-        case Qt::Key_Minus: return 109;
-        case Qt::Key_Period:
-        case Qt::Key_Comma: return 110;
-        case Qt::Key_Slash: return 111;
-        default: break; // with Num Lock off the keypad sends the cursor keys
-        }
-    }
-
-    switch (qtKey) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
-    case Qt::Key_Clear: return 12;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt:
-    case Qt::Key_AltGr: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Select: return 41;
-    case Qt::Key_Printer: return 42;
-    case Qt::Key_Execute: return 43;
-    case Qt::Key_Print: return 44;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Help: return 47;
-    case Qt::Key_Meta:
-    case Qt::Key_Super_L: return 91;
-    case Qt::Key_Super_R: return 92;
-    case Qt::Key_Menu: return 93;
-    case Qt::Key_Sleep: return 95;
-    case Qt::Key_NumLock: return 144;
-    case Qt::Key_ScrollLock: return 145;
-    case Qt::Key_Back: return 166;
-    case Qt::Key_Forward: return 167;
-    case Qt::Key_Refresh: return 168;
-    case Qt::Key_Stop: return 169;
-    case Qt::Key_Search: return 170;
-    case Qt::Key_Favorites: return 171;
-    case Qt::Key_HomePage: return 172;
-    case Qt::Key_VolumeMute: return 173;
-    case Qt::Key_VolumeDown: return 174;
-    case Qt::Key_VolumeUp: return 175;
-    case Qt::Key_MediaNext: return 176;
-    case Qt::Key_MediaPrevious: return 177;
-    case Qt::Key_MediaStop: return 178;
-    case Qt::Key_MediaPlay:
-    case Qt::Key_MediaTogglePlayPause: return 179;
-    case Qt::Key_LaunchMail: return 180;
-    case Qt::Key_LaunchMedia: return 181;
-    case Qt::Key_Launch0: return 182;
-    case Qt::Key_Launch1: return 183;
-
-    // Shifted symbols report the key they are on.
-    case Qt::Key_ParenRight: return 48;
-    case Qt::Key_Exclam: return 49;
-    case Qt::Key_At: return 50;
-    case Qt::Key_NumberSign: return 51;
-    case Qt::Key_Dollar: return 52;
-    case Qt::Key_Percent: return 53;
-    case Qt::Key_AsciiCircum: return 54;
-    case Qt::Key_Ampersand: return 55;
-    case Qt::Key_Asterisk: return 56;
-    case Qt::Key_ParenLeft: return 57;
-
-    case Qt::Key_Semicolon:
-    case Qt::Key_Colon: return 186;
-    case Qt::Key_Equal:
-    case Qt::Key_Plus: return 187;
-    case Qt::Key_Comma:
-    case Qt::Key_Less: return 188;
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore: return 189;
-    case Qt::Key_Period:
-    case Qt::Key_Greater: return 190;
-    case Qt::Key_Slash:
-    case Qt::Key_Question: return 191;
-    case Qt::Key_QuoteLeft:
-    case Qt::Key_AsciiTilde: return 192;
-    case Qt::Key_BracketLeft:
-    case Qt::Key_BraceLeft: return 219;
-    case Qt::Key_Backslash:
-    case Qt::Key_Bar: return 220;
-    case Qt::Key_BracketRight:
-    case Qt::Key_BraceRight: return 221;
-    case Qt::Key_Apostrophe:
-    case Qt::Key_QuoteDbl: return 222;
-    default: return 0;
-    }
-}
-
-int keyDownCode(const QKeyEvent &event)
-{
-    if (const int code = virtualKeyCode(event.key(), event.modifiers().testFlag(Qt::KeypadModifier)))
-        return code;
-    const QString text = event.text();
-    return text.size() == 1 && text.at(0).isPrint() ? text.at(0).unicode() : 0;
-}
-
-int shiftMask(Qt::KeyboardModifiers modifiers)
-{
-    int mask = 0;
-    if (modifiers & Qt::ShiftModifier)
-        mask |= 1;
-    if (modifiers & Qt::ControlModifier)
-        mask |= 2;
-    if (modifiers & Qt::AltModifier)
-        mask |= 4;
-    return mask;
-}
-
 void fillCompletionList(QListWidget *list, const QStringList &names)
 {
     QStringList sorted = names;
@@ -200,98 +89,148 @@ void fillCompletionList(QListWidget *list, const QStringList &names)
     list->addItems(sorted);
 }
 
-Completion::Completion(QTextEdit *editor, QListWidget *list)
+Completion::Completion(TemplateEditor *editor, QListWidget *list)
     : m_editor(editor)
     , m_list(list)
-{ }
-
-bool Completion::keyDown(int keyCode, int shift)
 {
-    if (shift != 0)
-        return false;
+    connect(editor, &QPlainTextEdit::textChanged, this, [this] { m_edited = m_edited || m_inKey; });
+    connect(editor, &QPlainTextEdit::cursorPositionChanged, this, &Completion::caretMoved);
+    connect(editor, &QPlainTextEdit::selectionChanged, this, &Completion::caretMoved);
+    editor->installEventFilter(this);
+    editor->viewport()->installEventFilter(this);
+}
 
-    // The key has not reached the editor yet, so the word never holds the
-    // character of this key.
-    findCurrentWord();
-
-    bool swallowed = false;
-    switch (keyCode) {
-    case VirtualKey::Escape: reset(); return false;
-    case VirtualKey::Up:
-        if (m_list->isHidden())
-            return false;
-        if (m_list->currentRow() > 0)
-            m_list->setCurrentRow(m_list->currentRow() - 1);
-        return true;
-    case VirtualKey::Down:
-        if (m_list->isHidden())
-            return false;
-        if (m_list->currentRow() < m_list->count() - 1)
-            m_list->setCurrentRow(m_list->currentRow() + 1);
-        return true;
-    case VirtualKey::Backspace:
-    case VirtualKey::Left:
-    case VirtualKey::Right: break;
-    case VirtualKey::Enter:
-        // Only an entry the user can see is accepted; a hidden list may still
-        // hold a current row that the user never chose.
-        if (m_list->currentRow() != -1 && !m_list->isHidden()) {
-            accept(m_list->currentItem()->text());
-            swallowed = true;
+bool Completion::keyDown(const QKeyEvent &key)
+{
+    m_inKey = false;
+    if (!m_list->isHidden()) {
+        switch (key.key()) {
+        case Qt::Key_Escape: reset(); return false; // the editor gets it too
+        case Qt::Key_Up:
+            if (!plain(key))
+                break;
+            if (m_list->currentRow() > 0)
+                m_list->setCurrentRow(m_list->currentRow() - 1);
+            return true;
+        case Qt::Key_Down:
+            if (!plain(key))
+                break;
+            if (m_list->currentRow() < m_list->count() - 1)
+                m_list->setCurrentRow(m_list->currentRow() + 1);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Tab:
+            findCurrentWord();
+            if (plain(key) && chosenFitsWord()) {
+                accept(m_list->currentItem()->text());
+                return true;
+            }
+            break;
+        default: break;
         }
-        break;
-    default: sCurrentWord += QChar(char16_t(keyCode)); break;
     }
-    search();
-    return swallowed;
+    // The editor acts on the key; keyDone looks at what it did.
+    const QTextCursor cursor = m_editor->textCursor();
+    m_caretBefore = cursor.position();
+    m_anchorBefore = cursor.anchor();
+    m_edited = false;
+    m_inKey = true;
+    return false;
+}
+
+void Completion::keyDone(const QKeyEvent &key)
+{
+    if (!m_inKey)
+        return;
+    m_inKey = false;
+    const QTextCursor cursor = m_editor->textCursor();
+    const bool deletes = (key.key() == Qt::Key_Backspace || key.key() == Qt::Key_Delete) && !withCommandModifier(key);
+    const bool steps = (key.key() == Qt::Key_Left || key.key() == Qt::Key_Right) && plain(key);
+    if (!cursor.hasSelection() && ((m_edited && (typesText(key) || deletes)) || steps)) {
+        findCurrentWord();
+        search();
+    } else if (m_edited || cursor.position() != m_caretBefore || cursor.anchor() != m_anchorBefore) {
+        reset();
+    }
 }
 
 void Completion::reset()
 {
+    const bool shown = !m_list->isHidden();
     m_list->setCurrentRow(-1);
     m_list->clearSelection();
     m_list->hide();
+    // A screen reader followed the entries; it goes back to the editor,
+    // which kept the keyboard all along.
+    if (shown && m_editor->hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent back(m_editor, QAccessible::Focus);
+        QAccessible::updateAccessibility(&back);
+    }
+}
+
+bool Completion::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click puts the caret somewhere else, even where it already was.
+    if ((watched == m_editor && event->type() == QEvent::FocusOut)
+        || (watched == m_editor->viewport() && event->type() == QEvent::MouseButtonPress))
+        reset();
+    return QObject::eventFilter(watched, event);
+}
+
+void Completion::caretMoved()
+{
+    // Typing moves the caret too; keyDone decides then.
+    if (!m_inKey)
+        reset();
 }
 
 void Completion::findCurrentWord()
 {
-    const QString text = m_editor->toPlainText();
-    if (text.isEmpty()) {
+    const QTextCursor cursor = m_editor->textCursor();
+    if (m_editor->document()->isEmpty()) {
         sCurrentWord.clear();
         m_wordStart = 0;
         return;
     }
-    const QString before = text.left(m_editor->textCursor().selectionStart());
+    // Every line ends with a separator, so the word lies within the caret's
+    // line; a line break within a paragraph counts as a line feed.
+    const QTextBlock block = m_editor->document()->findBlock(cursor.selectionStart());
+    const QString before
+        = block.text().left(cursor.selectionStart() - block.position()).replace(QChar::LineSeparator, u'\n');
     // Position just behind the last separator; 0 when there is none.
-    m_wordStart = before.lastIndexOf(QChar(char16_t(GetLastSep(before)))) + 1;
-    sCurrentWord = before.mid(m_wordStart);
+    const qsizetype p = before.lastIndexOf(QChar(char16_t(GetLastSep(before)))) + 1;
+    m_wordStart = block.position() + p;
+    sCurrentWord = before.mid(p);
+}
+
+bool Completion::chosenFitsWord() const
+{
+    const QListWidgetItem *chosen = m_list->currentItem();
+    return chosen && !m_list->isHidden() && !sCurrentWord.isEmpty()
+        && chosen->text().startsWith(sCurrentWord, Qt::CaseInsensitive);
 }
 
 void Completion::accept(const QString &entry)
 {
+    // The name looks like a filter name; what the user types next is plain.
+    ColorLayer *colors = m_editor->colors();
+    colors->setInsertStyle(m_wordStart, PaintedStyle::FilterName);
+    // The name goes in before the word, and the word then goes: a step that
+    // ends with a removal takes in no text typed after it, so that undo takes
+    // back that text first and the name in a step of its own.
     QTextCursor cursor = m_editor->textCursor();
     cursor.beginEditBlock();
     cursor.setPosition(int(m_wordStart));
-    cursor.setPosition(int(m_wordStart + sCurrentWord.size()), QTextCursor::KeepAnchor);
     cursor.insertText(entry);
-
-    QTextCharFormat name;
-    name.setForeground(EditorColors::FilterName);
-    name.setFontWeight(QFont::Bold);
-    cursor.setPosition(int(m_wordStart));
-    cursor.setPosition(int(m_wordStart + entry.size()), QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(name);
-    cursor.clearSelection();
+    cursor.setPosition(int(m_wordStart + entry.size() + sCurrentWord.size()), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
     cursor.endEditBlock();
     m_editor->setTextCursor(cursor);
-
-    // What the user types next is plain text again.
-    QTextCharFormat plain;
-    plain.setForeground(m_editor->palette().color(QPalette::Text));
-    plain.setFontWeight(QFont::Normal);
-    m_editor->mergeCurrentCharFormat(plain);
+    colors->setInsertStyle(cursor.position(), PaintedStyle::Plain);
 
     sCurrentWord.clear();
+    reset();
 }
 
 void Completion::search()
@@ -301,11 +240,12 @@ void Completion::search()
     for (int i = 0; i < m_list->count(); ++i)
         entries.append(m_list->item(i)->text());
     const int index = findStringPrefix(entries, sCurrentWord);
-    m_list->setCurrentRow(index);
     if (index == -1) {
-        m_list->clearSelection();
-        m_list->hide();
-    } else {
-        m_list->show();
+        reset();
+        return;
     }
+    // Shown first, so that a screen reader announces the entry of a list it
+    // can see.
+    m_list->show();
+    m_list->setCurrentRow(index);
 }

@@ -1,27 +1,16 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <Qt>
 
 class QKeyEvent;
 class QListWidget;
-class QTextEdit;
+class TemplateEditor;
 
 // Filter-name completion in the template editor: the word before the caret,
 // the prefix search in the name list, and the key handling that drives the
 // list while the user types.
-
-// Virtual-key codes of the keys the completion acts on.
-namespace VirtualKey {
-inline constexpr int Backspace = 8;
-inline constexpr int Enter = 13;
-inline constexpr int Escape = 27;
-inline constexpr int Left = 37;
-inline constexpr int Up = 38;
-inline constexpr int Right = 39;
-inline constexpr int Down = 40;
-} // namespace VirtualKey
 
 // True when the last occurrence of the character with code `a` in `text` is
 // at or after the last occurrence of code `b`; a missing character counts as
@@ -36,52 +25,60 @@ int GetLastSep(const QString &text);
 // without regard to case; -1 when none does or when `prefix` is empty.
 int findStringPrefix(const QStringList &entries, const QString &prefix);
 
-// The Windows virtual-key code of a Qt::Key on a US layout (letters give their
-// upper-case code, shifted symbols the code of their key), or 0 when the key
-// has none. `keypad` tells a numeric-keypad key (Qt::KeypadModifier) from the
-// main-keyboard key of the same Qt::Key.
-int virtualKeyCode(int qtKey, bool keypad = false);
-
-// The code the editor's key-down handler receives for a key press: its
-// virtual-key code, or, for a key that has none on a US layout (such as ü or
-// é on other layouts), the character it types, so that it extends the word
-// like any other character. 0 for a key that types nothing and has no code.
-int keyDownCode(const QKeyEvent &event);
-
-// The shift state as a bit mask: Shift 1, Ctrl 2, Alt 4.
-int shiftMask(Qt::KeyboardModifiers modifiers);
-
 // Replaces the contents of `list` by `names`, sorted without regard to case
 // (names equal but for case keep their given order). Every name is taken as
 // given: the caller decides which lines of the filter file are offered.
 void fillCompletionList(QListWidget *list, const QStringList &names);
 
-// The key handler of the editor's completion list. The owner feeds it every
-// key press of the editor before the editor acts on it:
+// The completion list of a template editor. The list always shows the names
+// that begin with the word before the caret, as the editor left it after a
+// key: a character typed with Shift or AltGr extends or ends the word as the
+// same character would without them. While the list is shown, Up and Down
+// move in it, Escape hides it, and Enter or Tab put the chosen name in place
+// of the word, as long as the name begins with that word; otherwise every key
+// does what it does in any text box. Whatever else moves the caret (a click,
+// Home, End, Page Up or Down, Ctrl with an arrow, a selection, an undo, a
+// paste, leaving the editor) hides the list.
 //
-//     if (completion.keyDown(keyDownCode(*e), shiftMask(e->modifiers())))
-//         swallow the key;
+// The owner feeds the editor's keys to it:
 //
-// and calls reset() when the editor loses the focus.
-class Completion
+//     editor->keyDown = [&](const QKeyEvent &key) { return completion.keyDown(key); };
+//     editor->keyDone = [&](const QKeyEvent &key) { completion.keyDone(key); };
+class Completion : public QObject
 {
+    Q_OBJECT
+
 public:
-    Completion(QTextEdit *editor, QListWidget *list);
+    Completion(TemplateEditor *editor, QListWidget *list);
 
-    // Handles one key press; returns true when the key is swallowed (the
-    // editor must not act on it).
-    bool keyDown(int keyCode, int shift);
+    // Before the editor acts on a key: true when the list takes the key and
+    // the editor must not act on it.
+    bool keyDown(const QKeyEvent &key);
+    // After the editor acted on a key that keyDown left to it.
+    void keyDone(const QKeyEvent &key);
 
-    // No selection in the list, and the list hidden.
+    // No entry chosen, and the list hidden.
     void reset();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void findCurrentWord();
+    // Whether the chosen entry may replace the word before the caret.
+    bool chosenFitsWord() const;
     void accept(const QString &entry);
     void search();
+    void caretMoved();
 
-    QTextEdit *m_editor;
+    TemplateEditor *m_editor;
     QListWidget *m_list;
     QString sCurrentWord;
     qsizetype m_wordStart = 0;
+    // While the editor acts on a key: whether it changed the text, and where
+    // the caret and the selection's anchor were before.
+    bool m_inKey = false;
+    bool m_edited = false;
+    int m_caretBefore = 0;
+    int m_anchorBefore = 0;
 };

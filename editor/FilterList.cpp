@@ -10,7 +10,8 @@ FilterList readFilterList(const QString &path)
 {
     QByteArray bytes;
     RuntimeError::check(SafeFile::readFile(path, bytes), path);
-    const QString text = decodeFile(bytes, detectTextFormat(bytes));
+    // A byte-order mark some editors write is no part of the first name.
+    const QString text = decodeFile(bytes, detectTextFormat(bytes, true));
     FilterList list;
     QString accumulated;
     for (QString line : splitLines(text)) {

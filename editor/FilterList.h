@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // The filter file (Filters.txt): one name per line, each line trimmed of
-// leading and trailing spaces (only spaces) and otherwise taken literally.
+// leading and trailing spaces (only spaces) and otherwise taken literally; a
+// byte-order mark at its start is no part of the first name.
 struct FilterList
 {
     // Every trimmed line longer than one character, as written, in file

@@ -1,23 +1,29 @@
 // Times the colouring of the template editor:
 //  (a) the span finder on a 1 MB template, and against the straightforward
 //      loop on the same text (a prefix of it unless --whole-loop);
-//  (b) finding and painting a 200 KB template in an offscreen QTextEdit
-//      against setPlainText of the same text.
-// Usage: bench_editor [--finder | --painter] [--whole-loop] [Filters.txt]
+//  (b) finding and showing the colours of a 200 KB template in the editor
+//      against setPlainText of the same text;
+//  (c) a 3.75 MB template ("Blur(1) %CLIP% " 250,000 times) on one line and
+//      on 250,000 lines: loaded, coloured and shown in the editor. With
+//      --document also the same in a QTextEdit with the colours written into
+//      its document, for comparison (half a minute or more).
+// Usage: bench_editor [--finder | --painter | --long] [--whole-loop] [--document] [Filters.txt]
 //        (both parts by default; names from data/Filters.txt of the source tree;
 //        --whole-loop runs the straightforward loop on the whole 1 MB, which
 //        takes minutes, instead of stopping at a prefix that takes ten seconds)
 // Run with QT_QPA_PLATFORM=offscreen.
+#include "ColorLayer.h"
 #include "ColorPainter.h"
 #include "ColorSpans.h"
 #include "ColourReference.h"
 #include "FilterList.h"
 #include "RuntimeError.h"
+#include "TemplateEditor.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextEdit>
 
@@ -55,11 +61,6 @@ Cost cost(const std::function<void()> &work)
     const std::clock_t c0 = std::clock();
     const double wall = seconds(work);
     return { double(std::clock() - c0) / CLOCKS_PER_SEC, wall };
-}
-
-Cost operator+(Cost a, Cost b)
-{
-    return { a.cpu + b.cpu, a.wall + b.wall };
 }
 
 struct Costs
@@ -175,43 +176,132 @@ void benchFinder(const QStringList &spelled, const QStringList &upper, bool whol
         loopTime / fastOnPrefix);
 }
 
+// An editor as the main window has it: the template font, no wrapping, the
+// size of its place in the window.
+void setUp(QPlainTextEdit &editor)
+{
+    editor.setFont(templateFont());
+    editor.setLineWrapMode(QPlainTextEdit::NoWrap);
+    editor.resize(500, 240);
+}
+
+// What ApplyColorScheme does to the editor.
+void applyColorScheme(TemplateEditor &editor, const QStringList &upper)
+{
+    editor.colors()->colour(upper, editor.palette().color(QPalette::ButtonText));
+    editor.moveCursor(QTextCursor::Start);
+}
+
+// Lets the editor paint what the colouring changed, as the event loop would.
+void showNow()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
 void benchPainter(const QStringList &spelled, const QStringList &upper)
 {
     const QString text = makeTemplate(spelled, 200 * 1024, 2);
-    QTextEdit editor;
-    editor.setFont(QFont(QStringLiteral("Courier New"), 9));
-    editor.resize(800, 600);
+    TemplateEditor editor;
+    setUp(editor);
     editor.show();
     QCoreApplication::processEvents();
-    const QColor reset = editor.palette().color(QPalette::ButtonText);
-    // Forces the layout the editor would otherwise finish in the background.
-    const auto layoutAll = [&] { editor.document()->documentLayout()->documentSize(); };
-    const auto applyColorScheme = [&] { paintColorSpans(&editor, findColorSpans(editor.toPlainText(), upper), reset); };
 
-    Costs set, setFull, paint, paintFull, repaint;
+    Costs set, paint, repaint;
     for (int i = 0; i < 9; ++i) {
         editor.clear();
-        QCoreApplication::processEvents();
-        const Cost setCall = cost([&] { editor.setPlainText(text); });
-        set << setCall;
-        setFull << setCall + cost(layoutAll);
-        QCoreApplication::processEvents();
-        const Cost paintCall = cost(applyColorScheme);
-        paint << paintCall;
-        paintFull << paintCall + cost(layoutAll);
-        QCoreApplication::processEvents();
-        repaint << cost(applyColorScheme);
-        QCoreApplication::processEvents();
+        showNow();
+        set << cost([&] {
+            editor.setPlainText(text);
+            showNow();
+        });
+        paint << cost([&] {
+            applyColorScheme(editor, upper);
+            showNow();
+        });
+        repaint << cost([&] {
+            applyColorScheme(editor, upper);
+            showNow();
+        });
     }
     std::printf("ApplyColorScheme 200 KB: %.3f s; setPlainText: %.3f s; ratio %.2f (target <= 3)"
-                "   [processor time, median of 9]\n",
+                "   [processor time, median of 9, each shown]\n",
         paint.medianCpu(), set.medianCpu(), paint.medianCpu() / set.medianCpu());
     std::printf("  wall clock: %.3f s; %.3f s; ratio %.2f\n", paint.medianWall(), set.medianWall(),
         paint.medianWall() / set.medianWall());
     std::printf("  recolouring the coloured text: %.3f s; ratio %.2f\n", repaint.medianCpu(),
         repaint.medianCpu() / set.medianCpu());
-    std::printf("  each followed by the whole layout: ApplyColorScheme %.3f s; setPlainText %.3f s; ratio %.2f\n",
-        paintFull.medianCpu(), setFull.medianCpu(), paintFull.medianCpu() / setFull.medianCpu());
+}
+
+// The colours the editor shows at `position` must be the layer's.
+bool showsLayerColors(const TemplateEditor &editor, int position)
+{
+    const QTextBlock block = editor.document()->findBlock(position);
+    const int at = position - block.position();
+    const QTextCharFormat wanted = editor.colors()->format(editor.colors()->styleAt(position));
+    for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
+        if (range.start <= at && at < range.start + range.length)
+            return range.format == wanted;
+    }
+    return wanted == QTextCharFormat();
+}
+
+// Loads, colours and shows a 3.75 MB template as the program does at start:
+// processor time from the text's arrival to the painted window.
+void benchLongTemplate(const QStringList &upper, bool document)
+{
+    const auto makeText = [](QChar separator) {
+        QString text;
+        text.reserve(250000 * 15);
+        for (int i = 0; i < 250000; ++i)
+            text += QStringLiteral("Blur(1) %CLIP%") + separator;
+        return text;
+    };
+    for (const bool lines : { false, true }) {
+        const QString text = makeText(lines ? u'\n' : u' ');
+        const QList<PaintedStyle> styles = paintedStyles(text.size(), findColorSpans(text, upper));
+        qsizetype runs = 0;
+        for (qsizetype i = 0; i < styles.size(); ++i)
+            runs += styles[i] != PaintedStyle::Reset && (i == 0 || styles[i] != styles[i - 1]);
+        Costs costs;
+        bool right = true;
+        for (int i = 0; i < 3; ++i) {
+            TemplateEditor editor;
+            setUp(editor);
+            costs << cost([&] {
+                editor.setPlainText(text); // LoadTemplate
+                applyColorScheme(editor, upper); // ApplyColorScheme
+                editor.show();
+                showNow();
+            });
+            for (const int at : { 0, 4, 8, 14, 15 })
+                right = right && showsLayerColors(editor, at);
+        }
+        std::printf("long template %s: %.3f s from load to shown, %lld coloured runs (target <= 2)%s"
+                    "   [processor time, median of 3]\n",
+            lines ? "on 250,000 lines" : "on one line", costs.medianCpu(), qlonglong(runs),
+            right ? "" : "; WRONG COLOURS");
+        std::printf("  wall clock: %.3f s\n", costs.medianWall());
+        std::fflush(stdout);
+
+        if (document) {
+            QTextEdit old;
+            old.setFont(templateFont());
+            old.setLineWrapMode(QTextEdit::NoWrap);
+            old.resize(500, 240);
+            const Cost c = cost([&] {
+                old.setPlainText(text);
+                paintColorSpans(
+                    &old, findColorSpans(old.toPlainText(), upper), old.palette().color(QPalette::ButtonText));
+                old.show();
+                showNow();
+            });
+            std::printf("  for comparison, the colours written into a QTextEdit's document: %.3f s"
+                        "   [processor time, once]\n",
+                c.cpu);
+            std::fflush(stdout);
+        }
+    }
 }
 
 } // namespace
@@ -222,7 +312,10 @@ int main(int argc, char **argv)
     QStringList args = app.arguments().mid(1);
     const bool finderOnly = args.removeAll(QStringLiteral("--finder")) > 0;
     const bool painterOnly = args.removeAll(QStringLiteral("--painter")) > 0;
+    const bool longOnly = args.removeAll(QStringLiteral("--long")) > 0;
     const bool wholeLoop = args.removeAll(QStringLiteral("--whole-loop")) > 0;
+    const bool document = args.removeAll(QStringLiteral("--document")) > 0;
+    const bool all = !finderOnly && !painterOnly && !longOnly;
     const QString path = !args.isEmpty() ? args.first() : QStringLiteral(TOVRANE_SOURCE_DIR "/data/Filters.txt");
     QStringList spelled;
     QStringList upper;
@@ -248,9 +341,11 @@ int main(int argc, char **argv)
     }
     std::fflush(stdout);
 
-    if (!finderOnly)
+    if (all || painterOnly)
         benchPainter(spelled, upper);
-    if (!painterOnly)
+    if (all || longOnly)
+        benchLongTemplate(upper, document);
+    if (all || finderOnly)
         benchFinder(spelled, upper, wholeLoop);
     return 0;
 }

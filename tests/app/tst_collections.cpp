@@ -7,6 +7,7 @@
 #include "ProgramFolder.h"
 #include "ScriptBuild.h"
 #include "ScriptedDialogs.h"
+#include "TemplateEditor.h"
 #include "Twips.h"
 #include "frmPreview.h"
 #include "frmSettings.h"

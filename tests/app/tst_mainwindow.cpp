@@ -2,14 +2,16 @@
 // hand the logic what the controls of both windows hold, and show what it
 // gives back. The logic's own cases are the window-free tests'.
 #include "ClipListModel.h"
-#include "ColorPainter.h"
 #include "ComponentServer.h"
 #include "Dialog.h"
+#include "DrawnFormat.h"
 #include "LoadedWindow.h"
 #include "Program.h"
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
+#include "TemplateEditor.h"
 #include "TestHttpServer.h"
+#include "Typing.h"
 #include "Unprivileged.h"
 #include "frmSettings.h"
 #include "frmTovrane.h"
@@ -21,9 +23,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextEdit>
 #include <QTimer>
 #include <QtTest>
 
@@ -390,9 +392,7 @@ private slots:
         w->show();
         w->txtScript->setPlainText(u"GaussianBLUR(%CLIP%)"_s);
         w->cmdColour->click();
-        QTextCursor c(w->txtScript->document());
-        c.setPosition(9); // in BLUR
-        QCOMPARE(c.charFormat().foreground().color(), EditorColors::FilterName);
+        QCOMPARE(drawnFormat(w->txtScript, 9).foreground().color(), QColor(128, 64, 64)); // in BLUR
 
         w->txtScript->clear();
         w->txtScript->setFocus();
@@ -414,6 +414,159 @@ private slots:
         w->cmdScan->setFocus();
         QVERIFY(!w->lstIntelli->isVisible());
         QCOMPARE(w->lstIntelli->currentRow(), -1);
+    }
+
+    // A name typed in full, capitals and parentheses with Shift, stays as
+    // typed, and Enter then breaks the line; a click elsewhere ends the
+    // completion, so Enter breaks the line there instead of putting a name
+    // in place of the word before it.
+    void completionNeverRewritesWhatWasTyped()
+    {
+        m_folder->write(u"Filters.txt"_s, "AssumeBFF\r\nAssumeTFF\r\nCrop\r\nConvertToYV12\r\n");
+        auto w = load();
+        w->show();
+        w->txtScript->clear();
+        w->txtScript->setFocus();
+        typeKeys(w->txtScript, u"AssumeTFF()⏎x"_s);
+        QCOMPARE(w->txtScript->toPlainText(), u"AssumeTFF()\nx"_s);
+        // Enter on a line of its own puts no name there for the word above.
+        typeKeys(w->txtScript, u"⏎Assum⎋⏎⏎"_s);
+        QCOMPARE(w->txtScript->toPlainText(), u"AssumeTFF()\nx\nAssum\n\n"_s);
+        // Shift held for a capital is no reason to hide the names that go on with it.
+        typeKeys(w->txtScript, u"AssumeT"_s);
+        QVERIFY(w->lstIntelli->isVisible());
+        QCOMPARE(w->lstIntelli->currentItem()->text(), u"AssumeTFF"_s);
+
+        w->txtScript->setPlainText(u"ConvertToYV12()\n"_s);
+        w->txtScript->moveCursor(QTextCursor::End);
+        typeKeys(w->txtScript, u"cro"_s);
+        QVERIFY(w->lstIntelli->isVisible());
+        QTextCursor inName(w->txtScript->document());
+        inName.setPosition(8); // ConvertT|oYV12
+        QTest::mouseClick(w->txtScript->viewport(), Qt::LeftButton, {}, w->txtScript->cursorRect(inName).center());
+        QVERIFY(!w->lstIntelli->isVisible());
+        typeKeys(w->txtScript, u"⏎"_s);
+        QCOMPARE(w->txtScript->toPlainText(), u"ConvertT\noYV12()\ncro"_s);
+    }
+
+    // Only a single template dropped on the editor is taken, and loaded as
+    // Load loads it; other files, several files, links and text from another
+    // program are refused and leave the template as it was.
+    void dropsOnTheEditor()
+    {
+        auto w = load();
+        w->show();
+        const QString text = w->txtScript->toPlainText();
+        const QString other = clip(u"notes.txt"_s), one = m_folder->file(u"Templates/One.avt"_s),
+                      two = m_folder->file(u"Templates/Two.avs"_s);
+        QVERIFY(put(other, "notes") && put(one, "One()\r\n") && put(two, "Two()\r\n"));
+        // What a file manager or a browser sends: addresses, and the same as text.
+        const auto offer = [&](const QList<QUrl> &urls, const QString &plain) {
+            QMimeData mime;
+            if (!urls.isEmpty())
+                mime.setUrls(urls);
+            mime.setText(plain);
+            QWidget *target = w->txtScript->viewport();
+            const QPoint at = target->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &dropped);
+            return enter.isAccepted() || dropped.isAccepted();
+        };
+        const auto asText = [](const QList<QUrl> &urls) {
+            QStringList lines;
+            for (const QUrl &url : urls)
+                lines << url.toString();
+            return lines.join(u"\r\n"_s);
+        };
+        const QList<QList<QUrl>> refused { { QUrl::fromLocalFile(other) },
+            { QUrl::fromLocalFile(one), QUrl::fromLocalFile(two) }, { QUrl(u"https://example.org/Blur.avs"_s) }, {} };
+        for (const QList<QUrl> &urls : refused) {
+            QVERIFY2(!offer(urls, urls.isEmpty() ? u"Blur(2)"_s : asText(urls)), qPrintable(asText(urls)));
+            QCOMPARE(w->txtScript->toPlainText(), text);
+        }
+        QVERIFY(!w->cmdSave->isEnabled());
+        QVERIFY(offer({ QUrl::fromLocalFile(two) }, asText({ QUrl::fromLocalFile(two) })));
+        QCOMPARE(w->txtScript->toPlainText(), u"Two()\n"_s);
+        QVERIFY(settings().contains(("Template=" + two + "\r\n").toLocal8Bit()));
+    }
+
+    // Colouring is no edit: Ctrl+Z straight after start, Load, Save or
+    // Syntax changes nothing and leaves Save off, and the user's own edit
+    // goes with one Ctrl+Z.
+    void colouringIsNoUndoStep()
+    {
+        auto w = load();
+        w->show();
+        w->txtScript->setFocus();
+        const auto blurLooksLikeAName = [&] {
+            const int at = int(w->txtScript->toPlainText().indexOf(u"Blur"_s)) + 1;
+            const QTextCharFormat f = drawnFormat(w->txtScript, at);
+            return f.foreground().color() == QColor(128, 64, 64) && f.fontWeight() == QFont::Bold;
+        };
+        const QString text = w->txtScript->toPlainText();
+        const auto undoChangesNothing = [&](const char *after) {
+            typeKeys(w->txtScript, u"⌃z"_s);
+            QVERIFY2(w->txtScript->toPlainText() == text && blurLooksLikeAName(), after);
+            QVERIFY2(!w->cmdSave->isEnabled() && !w->mFileSave->isEnabled(), after);
+        };
+        undoChangesNothing("start");
+        m_dialogs.fileNames = { m_folder->file(u"Templates/Default.avs"_s) };
+        w->cmdLoad->click();
+        undoChangesNothing("Load");
+        m_dialogs.fileNames = { m_folder->file(u"Templates/Copy.avt"_s) };
+        w->cmdSave->click();
+        undoChangesNothing("Save");
+
+        w->txtScript->moveCursor(QTextCursor::Start);
+        typeKeys(w->txtScript, u"x"_s);
+        QVERIFY(w->cmdSave->isEnabled());
+        w->cmdColour->click();
+        w->cmdSave->setEnabled(false); // as after a save: only an edit turns it on
+        w->txtScript->moveCursor(QTextCursor::End);
+        typeKeys(w->txtScript, u"⌃z"_s);
+        QCOMPARE(w->txtScript->toPlainText(), text);
+        QVERIFY(blurLooksLikeAName());
+    }
+
+    // A screen reader can tell the editor and the list apart, and hears the
+    // chosen entry while the caret stays in the editor.
+    void screenReadersHearTheEntries()
+    {
+        auto w = load();
+        w->show();
+        QAccessibleInterface *editor = QAccessible::queryAccessibleInterface(w->txtScript);
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(w->lstIntelli);
+        QCOMPARE(editor->text(QAccessible::Name), u"Script template"_s);
+        QCOMPARE(list->text(QAccessible::Name), u"Filter names"_s);
+        w->txtScript->setFocus();
+        w->txtScript->moveCursor(QTextCursor::End);
+        typeKeys(w->txtScript, u"c↓"_s);
+        QVERIFY(w->txtScript->hasFocus());
+        QAccessibleInterface *chosen = list->focusChild();
+        QVERIFY(chosen);
+        QCOMPARE(chosen->text(QAccessible::Name), u"Crop"_s);
+    }
+
+    // A comment's colour ends with its line: text typed on the next line is
+    // plain, text typed within the comment takes its colour.
+    void aCommentsColourEndsWithItsLine()
+    {
+        auto w = load();
+        w->show();
+        w->txtScript->setPlainText(u"# comment\n\nmore"_s);
+        w->cmdColour->click();
+        w->txtScript->setFocus();
+        typeKeys(w->txtScript, u"↓abc"_s); // on the empty line
+        typeKeys(w->txtScript, u"↑⇲x"_s); // at the comment's end
+        QCOMPARE(w->txtScript->toPlainText(), u"# commentx\nabc\nmore"_s);
+        const QColor text = w->txtScript->palette().color(QPalette::Text);
+        for (int at = 11; at < 14; ++at) {
+            const QTextCharFormat f = drawnFormat(w->txtScript, at);
+            QVERIFY2(f.foreground().color() == text && f.fontWeight() != QFont::Bold, QByteArray::number(at));
+        }
+        QCOMPARE(drawnFormat(w->txtScript, 9).foreground().color(), QColor(0, 128, 0));
     }
 };
 

@@ -29,6 +29,11 @@ private slots:
             << QStringList { u"crop"_s, u"Blur|Sharpen"_s, u"\tAddBorders"_s }
             << QStringList { u"CROP"_s, u"BLUR"_s, u"SHARPEN"_s, u"\tADDBORDERS"_s };
         QTest::newRow("only blank lines") << QByteArray("\n  \n") << QStringList() << QStringList();
+        // Saved by an editor that marks UTF-8: the mark is no part of the first name.
+        QTest::newRow("a byte-order mark")
+            << QByteArray("\xEF\xBB\xBF"
+                          "Blur\r\nCrop\r\n")
+            << QStringList { u"Blur"_s, u"Crop"_s } << QStringList { u"BLUR"_s, u"CROP"_s };
     }
     void lines()
     {
@@ -53,17 +58,24 @@ private slots:
     }
 
     // The delivered file against the names AviSynth+ 3.7.5 registers in its
-    // core and shipped plugins, kept beside this test as registered.
+    // core and shipped plugins and those of the plugins most templates open
+    // their clips with, kept beside this test as registered.
     void deliveredFileHoldsTheRegisteredNames()
     {
-        QFile filters(QStringLiteral(FILTERS_FILE)), registered(QStringLiteral(REGISTERED_NAMES_FILE));
-        QVERIFY(filters.open(QIODevice::ReadOnly) && registered.open(QIODevice::ReadOnly));
+        QFile filters(QStringLiteral(FILTERS_FILE));
+        QVERIFY(filters.open(QIODevice::ReadOnly));
+        QByteArray names;
+        for (const char *path : { REGISTERED_NAMES_FILE, PLUGIN_NAMES_FILE }) {
+            QFile registered(QString::fromLocal8Bit(path));
+            QVERIFY2(registered.open(QIODevice::ReadOnly), path);
+            names += registered.readAll() + '\n';
+        }
         const QByteArray raw = filters.readAll();
         QVERIFY2(raw.endsWith("\r\n") && raw.count('\n') == raw.count("\r\n") && raw.count('\r') == raw.count('\n'),
             "CR LF line ends");
         const QStringList lines = QString::fromLatin1(raw.chopped(2)).split(u"\r\n"_s);
         QHash<QString, QString> spelling; // by the upper-cased name
-        for (const QByteArray &name : registered.readAll().split('\n'))
+        for (const QByteArray &name : names.split('\n'))
             if (!name.trimmed().isEmpty())
                 spelling.insert(QString::fromLatin1(name.trimmed()).toUpper(), QString::fromLatin1(name.trimmed()));
 
