@@ -27,8 +27,8 @@ import sys
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "e2e"))
-from tovrane_e2e import (App, Failure, Poll, check, crlf_file, expected_script, find, press,  # noqa: E402
-                         read_log_records, start_accessibility_bus, states, wait_end, walk)
+from tovrane_e2e import (App, Poll, check, crlf_file, expected_script, find, press, program_env,  # noqa: E402
+                         read_log_records, run_checks, running, start_accessibility_bus, states, wait_end, walk)
 
 import pyatspi  # noqa: E402
 
@@ -148,22 +148,14 @@ def maintainer_script(control, root, *args):
 # ------------------------------------------------------------ the runs
 
 
-def program_env(args, root, home):
-    env = {name: value for name, value in os.environ.items()
-           if not name.startswith("XDG_") or name == "XDG_RUNTIME_DIR"}
-    for name in ("QT_QPA_PLATFORM", "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
-                 "ALL_PROXY"):
+def user_env(root, home):
+    """A user with nothing but a home: the XDG folders are its defaults; the
+    scratch root's /etc/xdg holds the machine-wide registration, its /usr/bin
+    is on the PATH."""
+    env = program_env(HOME=str(home), XDG_CONFIG_DIRS=str(root / "etc/xdg"),
+                      PATH=f"{root / 'usr/bin'}:{os.environ['PATH']}")
+    for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"):
         env.pop(name, None)
-    env.update({
-        "HOME": str(home),
-        # The scratch root's /etc/xdg holds the machine-wide registration.
-        "XDG_CONFIG_DIRS": str(root / "etc/xdg"),
-        "PATH": f"{root / 'usr/bin'}:{os.environ['PATH']}",
-        "QT_QPA_PLATFORM": "xcb",
-        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-        "QT_ACCESSIBILITY": "1",
-        "LC_ALL": "C.UTF-8",
-    })
     return env
 
 
@@ -176,17 +168,12 @@ def start_from_entry(entry, env, cwd):
 def first_start(args, root, home, entry, env):
     settings = home / ".config/tovrane/Settings.ini"
     delivered = (root / "usr/share/tovrane/Settings.ini").read_bytes()
-    process = start_from_entry(entry, env, args.work)
-    try:
+    with running(start_from_entry(entry, env, args.work)) as process:
         app = App(process)
         check(settings.is_file() and settings.read_bytes() == delivered,
               f"the first start made {settings} as delivered")
         app.press_button("Exit")
         check(wait_end(process, Poll.timeout) == 0, "the program ends with code 0 after Exit")
-    finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
     logs = home / ".local/state/tovrane"
     check(logs.is_dir() and read_log_records(logs) == [],
           f"the first start logged nothing: {read_log_records(logs) if logs.is_dir() else 'no log folder'}")
@@ -234,8 +221,7 @@ def working_start(args, root, home, entry, env):
                          "Overwrite=0", "BuildScriptsIn=0", "Splash=1", "Mode=1", "Show=0"])
     template = (root / "usr/share/tovrane/Templates/Default.avs").read_bytes().decode()
 
-    process = start_from_entry(entry, env, args.work)
-    try:
+    with running(start_from_entry(entry, env, args.work)) as process:
         app = App(process)
         app.press_button("Scan")
         Poll.until(lambda: app.label_text("2 files found"), "the status bar to show 2 files found")
@@ -248,10 +234,6 @@ def working_start(args, root, home, entry, env):
         save_template(app, "mine.avt")
         app.press_button("Exit")
         check(wait_end(process, Poll.timeout) == 0, "the program ends with code 0 after Exit")
-    finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
 
     for location, name in ((clips, "one.avi"), (clips / "Sub", "two.mkv")):
         script = location / (name.rsplit(".", 1)[0] + ".avs")
@@ -310,7 +292,7 @@ def main():
 
     home.mkdir()
     before = snapshot(root / "usr")
-    env = program_env(args, root, home)
+    env = user_env(root, home)
     start_accessibility_bus()
     first_start(args, root, home, entry, env)
     working_start(args, root, home, entry, env)
@@ -321,8 +303,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except Failure as failure:
-        print(f"package: FAILED: {failure}", file=sys.stderr)
-        sys.exit(1)
+    run_checks(main, "package")
