@@ -1,6 +1,9 @@
 #include "ProgramInfo.h"
 
+#include "CErrorlog.h"
+#include "SafeFile.h"
 #include "TextEncoding.h"
+#include "XdgFolders.h"
 #include "tovrane_version.h"
 
 #include <QCoreApplication>
@@ -12,6 +15,97 @@
 #include <unistd.h>
 #endif
 
+namespace {
+
+QString inside(const QString &folder, const QString &relative)
+{
+    return folder + QDir::separator() + QDir::toNativeSeparators(relative);
+}
+
+// Anything, even a link that leads nowhere: a Settings.ini the user broke
+// still makes the folder theirs.
+bool standsAt(const QString &path)
+{
+    return SafeFile::entryAt(path) != SafeFile::Entry::Missing;
+}
+
+// The user's own copy when there is one to read, else the package's.
+QString usersOrDelivered(const QString &usersFolder, const QString &deliveredFolder, const QString &relative)
+{
+    const QString users = inside(usersFolder, relative);
+    return QFileInfo::exists(users) ? users : inside(deliveredFolder, relative);
+}
+
+// Creates what is missing of `path`, each new folder for its owner alone, as
+// the XDG rules ask of the base folders.
+void makeFolder(const QString &path)
+{
+    if (path.isEmpty() || QFileInfo(path).isDir())
+        return;
+    makeFolder(QFileInfo(path).path());
+    QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+} // namespace
+
+ProgramFiles ProgramFiles::portable(const QString &programFolder)
+{
+    ProgramFiles files;
+    files.settings = inside(programFolder, QStringLiteral("Settings.ini"));
+    files.logFolder = programFolder;
+    files.filters = inside(programFolder, QStringLiteral("Filters.txt"));
+    files.templateFolder = CErrorlog::Bracket(programFolder) + QStringLiteral("Templates");
+    files.defaultTemplate = CErrorlog::Bracket(files.templateFolder) + QStringLiteral("Default.avs");
+    return files;
+}
+
+ProgramFiles ProgramFiles::of(const QString &programFolder)
+{
+    const QString delivered
+        = QDir::toNativeSeparators(QDir::cleanPath(programFolder + QStringLiteral("/../../share/tovrane")));
+    if (standsAt(inside(programFolder, QStringLiteral("Settings.ini")))
+        || !QFileInfo(inside(delivered, QStringLiteral("Settings.ini"))).isFile())
+        return portable(programFolder);
+
+    const auto users = [](const QString &base) {
+        return base.isEmpty() ? QString() : QDir::toNativeSeparators(base + QStringLiteral("/tovrane"));
+    };
+    const QString config = users(XdgFolders::configHome()), data = users(XdgFolders::dataHome());
+    ProgramFiles files;
+    files.installed = true;
+    files.deliveredFolder = delivered;
+    files.settings = config.isEmpty() ? QString() : inside(config, QStringLiteral("Settings.ini"));
+    files.logFolder = users(XdgFolders::stateHome());
+    if (!data.isEmpty()) {
+        files.templateFolder = inside(data, QStringLiteral("Templates"));
+        files.filters = usersOrDelivered(data, delivered, QStringLiteral("Filters.txt"));
+        files.defaultTemplate = usersOrDelivered(data, delivered, QStringLiteral("Templates/Default.avs"));
+    }
+    return files;
+}
+
+QString ProgramFiles::problem() const
+{
+    if (installed && (settings.isEmpty() || logFolder.isEmpty() || templateFolder.isEmpty()))
+        return QStringLiteral("there is no folder for the user's settings: neither HOME nor the XDG_CONFIG_HOME, "
+                              "XDG_DATA_HOME and XDG_STATE_HOME it needs are set");
+    return QString();
+}
+
+void ProgramFiles::prepare() const
+{
+    if (!installed || !problem().isEmpty())
+        return;
+    makeFolder(QFileInfo(settings).path());
+    makeFolder(logFolder);
+    makeFolder(templateFolder);
+    if (standsAt(settings))
+        return;
+    QByteArray bytes;
+    if (SafeFile::readFile(inside(deliveredFolder, QStringLiteral("Settings.ini")), bytes).ok())
+        SafeFile::replaceFile(settings, bytes, SafeFile::Durability::Synced);
+}
+
 ProgramInfo ProgramInfo::inFolder(const QString &folder)
 {
     ProgramInfo info;
@@ -22,6 +116,7 @@ ProgramInfo ProgramInfo::inFolder(const QString &folder)
     info.revision = TOVRANE_VERSION_REVISION;
     info.copyright = QStringLiteral(TOVRANE_COPYRIGHT);
     info.webSite = QStringLiteral(TOVRANE_WEB_SITE);
+    info.files = ProgramFiles::portable(info.folder);
     return info;
 }
 
@@ -29,6 +124,8 @@ ProgramInfo ProgramInfo::current()
 {
     ProgramInfo info = inFolder(QCoreApplication::applicationDirPath());
     info.exeName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    info.files = ProgramFiles::of(info.folder);
+    info.files.prepare();
     return info;
 }
 
@@ -55,7 +152,7 @@ QString ProgramInfo::currentFolderProblem()
     const QString folder = QCoreApplication::applicationDirPath();
     if (folder.isEmpty() || QDir::isRelativePath(folder))
         return QStringLiteral("its own folder cannot be found");
-    return QString();
+    return ProgramFiles::of(inFolder(folder).folder).problem();
 }
 
 QString ProgramInfo::versionText() const
@@ -68,14 +165,9 @@ QString ProgramInfo::versionNumbers() const
     return QString::number(major) + QString::number(minor) + QString::number(revision);
 }
 
-QString ProgramInfo::pathInFolder(const QString &relative) const
-{
-    return folder + QDir::separator() + QDir::toNativeSeparators(relative);
-}
-
 QString ProgramInfo::settingsPath() const
 {
-    return pathInFolder(QStringLiteral("Settings.ini"));
+    return files.settings;
 }
 
 QString ProgramInfo::programPage() const

@@ -79,7 +79,7 @@ frmTovrane::frmTovrane(const ProgramInfo &info, Dialogs &dialogs, UpdateCheck up
     , m_info(info)
     , m_dialogs(dialogs)
     , m_updateCheck(std::move(updateCheck))
-    , m_errorlog(info.folder, info.exeName)
+    , m_errorlog(info.files.logFolder, info.exeName)
 {
     setObjectName(QStringLiteral("frmTovrane"));
     setWindowIcon(QIcon(tovranePicture(64)));

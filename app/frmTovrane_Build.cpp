@@ -36,7 +36,7 @@ struct WaitCursor
 
 QString frmTovrane::templateFolder() const
 {
-    return ::templateFolder(m_info.folder);
+    return m_info.files.templateFolder;
 }
 
 QString frmTovrane::editorText() const
@@ -110,7 +110,7 @@ void frmTovrane::LoadTemplate(const QString &sFile)
     // the caller's trap once the colouring has run.
     std::exception_ptr refused;
     try {
-        if (const std::optional<TemplateText> loaded = readTemplateText(sFile, defaultTemplatePath(m_info.folder))) {
+        if (const std::optional<TemplateText> loaded = readTemplateText(sFile, m_info.files.defaultTemplate)) {
             bUpdating = true;
             txtScript->setPlainText(loaded->text);
             bUpdating = false;

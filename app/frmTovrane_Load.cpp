@@ -152,7 +152,7 @@ void frmTovrane::Form_Load()
 
 void frmTovrane::readFilters()
 {
-    const FilterList list = readFilterList(m_info.pathInFolder(QStringLiteral("Filters.txt")));
+    const FilterList list = readFilterList(m_info.files.filters);
     fillCompletionList(lstIntelli, list.offered);
     FilterNames = list.filterNames;
 }

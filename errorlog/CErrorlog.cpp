@@ -4,8 +4,8 @@
 
 #include <QDir>
 
-CErrorlog::CErrorlog(QString programFolder, QString exeName)
-    : m_programFolder(std::move(programFolder))
+CErrorlog::CErrorlog(QString logFolder, QString exeName)
+    : m_logFolder(std::move(logFolder))
     , m_exeName(std::move(exeName))
 { }
 
@@ -18,8 +18,8 @@ QString CErrorlog::Bracket(const QString &sPath)
 
 QString CErrorlog::logFilePath(const QDateTime &dDatestamp) const
 {
-    return Bracket(m_programFolder) + m_exeName + QLatin1Char('_')
-        + dDatestamp.date().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".log");
+    return Bracket(m_logFolder) + m_exeName + QLatin1Char('_') + dDatestamp.date().toString(QStringLiteral("yyyyMMdd"))
+        + QStringLiteral(".log");
 }
 
 QByteArray CErrorlog::record(qint32 lErrNum, const QString &sDesc, const QDateTime &dDatestamp,

@@ -3,14 +3,15 @@
 #include <QDateTime>
 #include <QString>
 
-// Appends run-time failures to a daily log file beside the program, one
-// six-line record per failure. Failures are never shown to the user.
+// Appends run-time failures to a daily log file, one six-line record per
+// failure. Failures are never shown to the user.
 class CErrorlog
 {
 public:
-    // programFolder: where the log files go; exeName: the executable's name
-    // without extension, which starts every log file's name.
-    CErrorlog(QString programFolder, QString exeName);
+    // logFolder: where the log files go (the program's folder, or the
+    // user's state folder for an installed program); exeName: the
+    // executable's name without extension, which starts every log file's name.
+    CErrorlog(QString logFolder, QString exeName);
 
     // Appends one record to <exeName>_YYYYMMDD.log (the date of dDatestamp).
     // A log that cannot be written loses the record silently: logging must
@@ -29,6 +30,6 @@ public:
         const QString &sSourceMod, const QString &sSourceProc);
 
 private:
-    QString m_programFolder;
+    QString m_logFolder;
     QString m_exeName;
 };

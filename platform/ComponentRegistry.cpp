@@ -2,6 +2,7 @@
 
 #include "ComponentRegistryFile.h"
 #include "SafeFile.h"
+#include "XdgFolders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -146,30 +147,51 @@ private:
     bool m_changed = false;
 };
 
+QString registryIn(const QString &configFolder)
+{
+    return configFolder.isEmpty() ? QString()
+                                  : QDir::cleanPath(configFolder + QStringLiteral("/Kestrelle/components.ini"));
+}
+
 } // namespace
 
 ComponentRegistry::ComponentRegistry()
-    : ComponentRegistry(defaultFilePath())
-{ }
+{
+    const QStringList machineWide = machineWideFilePaths();
+    if (qEnvironmentVariableIsSet(MachineWideVariable)) {
+        m_filePath = machineWide.first();
+    } else {
+        m_filePath = defaultFilePath();
+        m_fallbackPaths = machineWide;
+    }
+}
 
-ComponentRegistry::ComponentRegistry(QString filePath)
+ComponentRegistry::ComponentRegistry(QString filePath, QStringList fallbackPaths)
     : m_filePath(std::move(filePath))
+    , m_fallbackPaths(std::move(fallbackPaths))
 { }
 
 QString ComponentRegistry::defaultFilePath()
 {
-    // The user's configuration folder, as the XDG rules give it: a relative
-    // XDG_CONFIG_HOME does not count. With no home either there is no
-    // per-user registry, rather than one in "/" (where the toolkit would put
-    // a home that is not set) or in whatever folder happens to be current.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!QDir::isAbsolutePath(config)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (!QDir::isAbsolutePath(home))
-            return QString();
-        config = home + QStringLiteral("/.config");
-    }
-    return QDir::cleanPath(config + QStringLiteral("/Kestrelle/components.ini"));
+    return registryIn(XdgFolders::configHome());
+}
+
+QStringList ComponentRegistry::machineWideFilePaths()
+{
+    QStringList paths;
+    for (const QString &folder : XdgFolders::configDirs())
+        paths.append(registryIn(folder));
+    return paths;
+}
+
+// The answer of the first registry that has one: the user's, then the
+// machine-wide ones.
+template <typename Lookup> auto ComponentRegistry::firstFound(Lookup lookup) const -> decltype(lookup(QString()))
+{
+    auto found = lookup(m_filePath);
+    for (qsizetype i = 0; !found && i < m_fallbackPaths.size(); ++i)
+        found = lookup(m_fallbackPaths.at(i));
+    return found;
 }
 
 QString ComponentRegistry::noRegistryText()
@@ -261,67 +283,74 @@ HRESULT ComponentRegistry::unregisterTypeLib(const GUID &libid, const QString &v
 
 std::optional<ComponentClass> ComponentRegistry::findClass(const CLSID &clsid) const
 {
-    const Session s(m_filePath);
-    const QString key = classKey(clsid);
-    ComponentClass entry;
-    entry.serverPath = s.get(key + QStringLiteral("\\InprocServer32"));
-    if (entry.serverPath.isEmpty())
-        return std::nullopt;
-    entry.clsid = clsid;
-    entry.name = s.get(key);
-    entry.threadingModel = s.get(key + QStringLiteral("\\InprocServer32"), QStringLiteral("ThreadingModel"));
-    entry.progId = s.get(key + QStringLiteral("\\ProgID"));
-    entry.typeLib = GUID::fromString(s.get(key + QStringLiteral("\\TypeLib"))).value_or(GUID_NULL);
-    entry.version = s.get(key + QStringLiteral("\\VERSION"));
-    return entry;
+    return firstFound([&](const QString &path) -> std::optional<ComponentClass> {
+        const Session s(path);
+        const QString key = classKey(clsid);
+        ComponentClass entry;
+        entry.serverPath = s.get(key + QStringLiteral("\\InprocServer32"));
+        if (entry.serverPath.isEmpty())
+            return std::nullopt;
+        entry.clsid = clsid;
+        entry.name = s.get(key);
+        entry.threadingModel = s.get(key + QStringLiteral("\\InprocServer32"), QStringLiteral("ThreadingModel"));
+        entry.progId = s.get(key + QStringLiteral("\\ProgID"));
+        entry.typeLib = GUID::fromString(s.get(key + QStringLiteral("\\TypeLib"))).value_or(GUID_NULL);
+        entry.version = s.get(key + QStringLiteral("\\VERSION"));
+        return entry;
+    });
 }
 
 std::optional<CLSID> ComponentRegistry::clsidFromProgId(const QString &progId) const
 {
     if (progId.isEmpty())
         return std::nullopt;
-    const Session s(m_filePath);
-    return GUID::fromString(s.get(progId + QStringLiteral("\\CLSID")));
+    return firstFound(
+        [&](const QString &path) { return GUID::fromString(Session(path).get(progId + QStringLiteral("\\CLSID"))); });
 }
 
 std::optional<ComponentInterface> ComponentRegistry::findInterface(const IID &iid) const
 {
-    const Session s(m_filePath);
-    const QString key = interfaceKey(iid);
-    if (!s.has(key))
-        return std::nullopt;
-    ComponentInterface entry;
-    entry.iid = iid;
-    entry.name = s.get(key);
-    entry.proxyStub = GUID::fromString(s.get(key + QStringLiteral("\\ProxyStubClsid32"))).value_or(GUID_NULL);
-    entry.typeLib = GUID::fromString(s.get(key + QStringLiteral("\\TypeLib"))).value_or(GUID_NULL);
-    entry.typeLibVersion = s.get(key + QStringLiteral("\\TypeLib"), QStringLiteral("Version"));
-    return entry;
+    return firstFound([&](const QString &path) -> std::optional<ComponentInterface> {
+        const Session s(path);
+        const QString key = interfaceKey(iid);
+        if (!s.has(key))
+            return std::nullopt;
+        ComponentInterface entry;
+        entry.iid = iid;
+        entry.name = s.get(key);
+        entry.proxyStub = GUID::fromString(s.get(key + QStringLiteral("\\ProxyStubClsid32"))).value_or(GUID_NULL);
+        entry.typeLib = GUID::fromString(s.get(key + QStringLiteral("\\TypeLib"))).value_or(GUID_NULL);
+        entry.typeLibVersion = s.get(key + QStringLiteral("\\TypeLib"), QStringLiteral("Version"));
+        return entry;
+    });
 }
 
 std::optional<ComponentTypeLib> ComponentRegistry::findTypeLib(const GUID &libid, const QString &version) const
 {
-    const Session s(m_filePath);
-    const QString key = typeLibKey(libid) + QLatin1Char('\\') + version;
-    if (!s.has(key))
-        return std::nullopt;
-    ComponentTypeLib entry;
-    entry.libid = libid;
-    entry.version = version;
-    entry.helpString = s.get(key);
-    entry.win32Path = s.get(key + QStringLiteral("\\0\\win32"));
-    entry.flags = s.get(key + QStringLiteral("\\FLAGS")).toInt();
-    entry.helpDir = s.get(key + QStringLiteral("\\HELPDIR"));
-    return entry;
+    return firstFound([&](const QString &path) -> std::optional<ComponentTypeLib> {
+        const Session s(path);
+        const QString key = typeLibKey(libid) + QLatin1Char('\\') + version;
+        if (!s.has(key))
+            return std::nullopt;
+        ComponentTypeLib entry;
+        entry.libid = libid;
+        entry.version = version;
+        entry.helpString = s.get(key);
+        entry.win32Path = s.get(key + QStringLiteral("\\0\\win32"));
+        entry.flags = s.get(key + QStringLiteral("\\FLAGS")).toInt();
+        entry.helpDir = s.get(key + QStringLiteral("\\HELPDIR"));
+        return entry;
+    });
 }
 
 QVariant ComponentRegistry::value(const QString &keyPath, const QString &name) const
 {
-    const std::optional<QString> found = Session(m_filePath).raw(keyPath, name);
+    const std::optional<QString> found
+        = firstFound([&](const QString &path) { return Session(path).raw(keyPath, name); });
     return found ? QVariant(*found) : QVariant();
 }
 
 bool ComponentRegistry::keyExists(const QString &keyPath) const
 {
-    return Session(m_filePath).has(keyPath);
+    return firstFound([&](const QString &path) { return Session(path).has(keyPath); });
 }

@@ -3,6 +3,7 @@
 #include "ComBase.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <optional>
@@ -28,7 +29,11 @@
 //
 // The registry is per user: an INI file at
 // $XDG_CONFIG_HOME/Kestrelle/components.ini, or ~/.config/... when that is not
-// set, in the layout QSettings gives such a file (ComponentRegistryFile). In
+// set, in the layout QSettings gives such a file (ComponentRegistryFile).
+// What the user has not registered is looked up in the machine-wide registry,
+// Kestrelle/components.ini in the configuration folders of $XDG_CONFIG_DIRS
+// (/etc/xdg), where a package registers its components for every user; a
+// class, ProgID, interface or type library the user registered wins. In
 // that file a key's default value is the setting at the key's own path and a
 // named value the setting at the key's path plus "/" plus its name, so
 // "CLSID/{...}/InprocServer32" holds the library and
@@ -75,13 +80,24 @@ struct ComponentTypeLib
 class ComponentRegistry
 {
 public:
-    // The current user's registry.
+    // The current user's registry over the machine-wide ones. In a process
+    // that registers machine-wide (MachineWideVariable is set), the first
+    // machine-wide registry alone, which writes then go to.
     ComponentRegistry();
-    explicit ComponentRegistry(QString filePath);
+    // One registry file; what is not found there is looked up in
+    // fallbackPaths, in order. Writes go to filePath only.
+    explicit ComponentRegistry(QString filePath, QStringList fallbackPaths = {});
 
     // Empty when neither HOME nor XDG_CONFIG_HOME names a folder: there is
     // then no per-user registry.
     static QString defaultFilePath();
+    // The machine-wide registries, most important first.
+    static QStringList machineWideFilePaths();
+    // Set (to any value) in the environment of a process whose
+    // registrations are for every user, as regsvr --system does before it
+    // loads a library: the library's own registration code then writes to
+    // the machine-wide registry.
+    static constexpr char MachineWideVariable[] = "KESTRELLE_REGISTER_MACHINE_WIDE";
     // Why a registry without a file path cannot be used.
     static QString noRegistryText();
     const QString &filePath() const { return m_filePath; }
@@ -115,5 +131,8 @@ public:
     bool keyExists(const QString &keyPath) const;
 
 private:
+    template <typename Lookup> auto firstFound(Lookup lookup) const -> decltype(lookup(QString()));
+
     QString m_filePath;
+    QStringList m_fallbackPaths;
 };

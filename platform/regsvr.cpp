@@ -1,6 +1,8 @@
 // regsvr: registers an in-process component library in the current user's
 // component registry by calling its DllRegisterServer, or removes it again
 // with -u (DllUnregisterServer). Installers and the start script run it.
+// With --system the registration is for every user: it goes to the
+// machine-wide registry, as a package's installation script asks.
 
 #include "ComponentRegistry.h"
 #include "ComponentServer.h"
@@ -30,15 +32,25 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
 
-    bool unregister = false;
-    if (!args.isEmpty() && (args.first() == QLatin1String("-u") || args.first() == QLatin1String("/u"))) {
-        unregister = true;
-        args.removeFirst();
+    bool unregister = false, machineWide = false;
+    for (; !args.isEmpty(); args.removeFirst()) {
+        if (args.first() == QLatin1String("-u") || args.first() == QLatin1String("/u"))
+            unregister = true;
+        else if (args.first() == QLatin1String("--system"))
+            machineWide = true;
+        else
+            break;
     }
     if (args.size() != 1 || args.first().isEmpty() || args.first().startsWith(QLatin1Char('-'))) {
-        printLine(stderr, QStringLiteral("usage: regsvr [-u] LIBRARY"));
+        printLine(stderr, QStringLiteral("usage: regsvr [-u] [--system] LIBRARY"));
         return BadArguments;
     }
+    // The library registers itself through its own copy of the registry
+    // code, which learns from the environment where to write.
+    if (machineWide)
+        qputenv(ComponentRegistry::MachineWideVariable, "1");
+    else
+        qunsetenv(ComponentRegistry::MachineWideVariable);
 
     // Nothing is loaded, let alone written, where the registration could not go.
     if (const QString problem = ComponentRegistry().problem(); !problem.isEmpty()) {

@@ -9,6 +9,7 @@ every check holds, 1 with a message naming the first one that did not.
 """
 
 import argparse
+import contextlib
 import os
 import pathlib
 import re
@@ -368,6 +369,34 @@ class App:
         return None
 
 
+def program_env(**settings):
+    """This environment without proxies, for the program on the X server
+    with its accessibility interface on, and `settings`."""
+    env = dict(os.environ)
+    for name in ("QT_QPA_PLATFORM", "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
+                 "ALL_PROXY"):
+        env.pop(name, None)
+    env.update({
+        "QT_QPA_PLATFORM": "xcb",
+        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+        "QT_ACCESSIBILITY": "1",
+        "LC_ALL": "C.UTF-8",
+    })
+    env.update(settings)
+    return env
+
+
+@contextlib.contextmanager
+def running(process):
+    """The started program, killed on the way out should it still run."""
+    try:
+        yield process
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+
+
 def start(program, env, cwd):
     return subprocess.Popen([str(program)], env=env, cwd=str(cwd))
 
@@ -442,8 +471,7 @@ def main_run(args, program_dir, clips, expected_rows, env, shots):
     template = (program_dir / "Templates/Default.avs").read_bytes().decode()
     old_sunset = (clips / "Holiday/sunset.avs").read_bytes()
 
-    process = start(program_dir / "tovrane", env, args.work)
-    try:
+    with running(start(program_dir / "tovrane", env, args.work)) as process:
         app = App(process)
         log(f'found the window "{TITLE}" of process {process.pid}')
 
@@ -490,10 +518,6 @@ def main_run(args, program_dir, clips, expected_rows, env, shots):
         app.press_button("Exit")
         code = wait_end(process, Poll.timeout)
         check(code == 0, f"the program ends with code 0 after Exit, not {code}")
-    finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
 
     # One script per clip, beside the clip, named after it with the first
     # script extension; the script that was there before is replaced.
@@ -533,8 +557,7 @@ def launcher_run(args, program_dir, launcher, env, records_before):
     registry = pathlib.Path(env["XDG_CONFIG_HOME"]) / "Kestrelle/components.ini"
     check(not registry.exists(), "nothing is registered before the start script runs")
 
-    process = start(launcher, env, args.work)
-    try:
+    with running(start(launcher, env, args.work)) as process:
         app = App(process)
         check(registry.is_file() and str(program_dir / "libverlook.so") in registry.read_text(),
               f"the start script registered {program_dir / 'libverlook.so'} in {registry}")
@@ -553,10 +576,6 @@ def launcher_run(args, program_dir, launcher, env, records_before):
         press(exit_item)
         code = wait_end(process, Poll.timeout)
         check(code == 0, f"the program ends with code 0 after File / Exit, not {code}")
-    finally:
-        if process.poll() is None:
-            process.kill()
-            process.wait()
 
     records = read_log_records(program_dir)
     check(records == records_before,
@@ -585,17 +604,7 @@ def main():
     clips = args.work / "clips"
     expected_rows = prepare(program_dir, clips)
 
-    env = dict(os.environ)
-    for name in ("QT_QPA_PLATFORM", "http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy",
-                 "ALL_PROXY"):
-        env.pop(name, None)
-    env.update({
-        "QT_QPA_PLATFORM": "xcb",
-        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-        "QT_ACCESSIBILITY": "1",
-        "LC_ALL": "C.UTF-8",
-        "XDG_CONFIG_HOME": str(args.work / "config"),
-    })
+    env = program_env(XDG_CONFIG_HOME=str(args.work / "config"))
     start_accessibility_bus()
 
     records = main_run(args, program_dir, clips, expected_rows, env, args.shots)
@@ -603,9 +612,14 @@ def main():
     print("e2e: all checks passed")
 
 
-if __name__ == "__main__":
+def run_checks(main, name):
+    """Runs main; a check that did not hold ends the process with 1."""
     try:
         main()
     except Failure as failure:
-        print(f"e2e: FAILED: {failure}", file=sys.stderr)
+        print(f"{name}: FAILED: {failure}", file=sys.stderr)
         sys.exit(1)
+
+
+if __name__ == "__main__":
+    run_checks(main, "e2e")

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -219,6 +220,61 @@ private slots:
         QCOMPARE(CoCreateInstance(CLSID_CUpdateCheck, IID_IUnknown, ComPtr<IUnknown>().put()), S_OK);
         QCOMPARE(runRegsvr({ u"-u"_s, copy }), 0);
         QVERIFY(!ComponentRegistry().findClass(CLSID_CUpdateCheck));
+    }
+
+    // A package registers the library for every user (regsvr --system, into
+    // the first configuration folder of XDG_CONFIG_DIRS); every user then
+    // creates the class without a registration of their own, while one they
+    // make wins. Removing the machine-wide registration leaves the user's.
+    void machineWideRegistration()
+    {
+        const QString copy = m_config.filePath(u"machine/libverlook.so"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(copy).path()) && QFile::copy(kVerlook, copy));
+        const QString first = m_config.filePath(u"etc-xdg"_s), second = m_config.filePath(u"vendor-xdg"_s);
+        const QString machine = first + u"/Kestrelle/components.ini"_s;
+        const QByteArray dirsBefore = qgetenv("XDG_CONFIG_DIRS");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_CONFIG_DIRS", dirsBefore);
+            QFile::remove(registryFile());
+        });
+        // A relative entry is no configuration folder and is passed over.
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(u"relative/xdg:"_s + first + u':' + second));
+        QFile::remove(registryFile());
+
+        QCOMPARE(runRegsvr({ u"--system"_s, copy }), 0);
+        QVERIFY(QFileInfo(machine).isFile() && !QFileInfo::exists(registryFile()));
+        QCOMPARE(ComponentRegistry().findClass(CLSID_CUpdateCheck).value_or(ComponentClass {}).serverPath, copy);
+        QVERIFY(ComponentRegistry().findInterface(IID__CUpdateCheck));
+        QVERIFY(ComponentRegistry().clsidFromProgId(QLatin1String(kUpdateCheckProgId)));
+        QCOMPARE(CoCreateInstance(CLSID_CUpdateCheck, IID_IUnknown, ComPtr<IUnknown>().put()), S_OK);
+
+        // The user's own registration wins; removed, the machine's shows again.
+        QCOMPARE(runRegsvr({ kVerlook }), 0);
+        QCOMPARE(ComponentRegistry().findClass(CLSID_CUpdateCheck).value_or(ComponentClass {}).serverPath, kVerlook);
+        QCOMPARE(runRegsvr({ u"-u"_s, kVerlook }), 0);
+        QCOMPARE(ComponentRegistry().findClass(CLSID_CUpdateCheck).value_or(ComponentClass {}).serverPath, copy);
+
+        // Only --system writes machine-wide, whatever the environment says.
+        qputenv("KESTRELLE_REGISTER_MACHINE_WIDE", "1");
+        const int userExit = runRegsvr({ kVerlook });
+        qunsetenv("KESTRELLE_REGISTER_MACHINE_WIDE");
+        QCOMPARE(userExit, 0);
+        const auto serverIn = [](const QString &file) {
+            return ComponentRegistry(file).findClass(CLSID_CUpdateCheck).value_or(ComponentClass {}).serverPath;
+        };
+        QCOMPARE(serverIn(registryFile()), kVerlook);
+        QCOMPARE(serverIn(machine), copy);
+        QCOMPARE(runRegsvr({ u"-u"_s, kVerlook }), 0);
+
+        // Unregistered machine-wide: nothing of it is left, in either order
+        // of the options.
+        QCOMPARE(runRegsvr({ u"--system"_s, u"-u"_s, copy }), 0);
+        QVERIFY(QSettings(machine, QSettings::IniFormat).allKeys().isEmpty());
+        QVERIFY(!ComponentRegistry().findClass(CLSID_CUpdateCheck));
+
+        // A later folder of the list is looked in too.
+        QVERIFY(ComponentRegistry(second + u"/Kestrelle/components.ini"_s).registerClass(testClass(copy)) == S_OK);
+        QCOMPARE(ComponentRegistry().findClass(kTestClass).value_or(ComponentClass {}).serverPath, copy);
     }
 
     // Among them copies of the real library cut where an interrupted copy may
