@@ -5,9 +5,9 @@
 #include "LoadedWindow.h"
 #include "ProgramInfo.h"
 #include "ScriptedDialogs.h"
+#include "TemplateEditor.h"
 #include "TestFiles.h"
 
-#include <QTextEdit>
 #include <QtTest>
 
 #include <sys/stat.h>
