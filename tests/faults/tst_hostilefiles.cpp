@@ -11,6 +11,7 @@
 #include "ScriptRemoval.h"
 #include "TemplateFile.h"
 #include "TestFiles.h"
+#include "Unprivileged.h"
 #include "mGlobal.h"
 
 #include <QProcess>
@@ -210,6 +211,61 @@ private slots:
         QStringList logged = records();
         QVERIFY(logged.removeAll(u"Mode_0 61"_s) >= 1); // how many batch steps fail depends on buffering
         QCOMPARE(logged, (QStringList { u"Mode_1 61"_s, u"Mode_1 61"_s, u"SaveTemplate 61"_s, u"AddFolder 61"_s }));
+    }
+
+    // Where the folder refuses a file beside the one to be replaced (a
+    // read-only program or clip folder; a shared folder whose sticky bit
+    // keeps others' files from being renamed over), a file the user may
+    // write is written in place, as a plain overwrite would: scripts, the
+    // settings and a template. A link there is still never written through,
+    // and a new file cannot be made: only those two are logged.
+    void lockedFoldersStillTakeWritableFiles()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make files of two users");
+        const QString readOnly = dir(u"readonly"_s), shared = dir(u"shared"_s), elsewhere = dir(u"elsewhere"_s);
+        const QString target = elsewhere + u"/target.txt"_s;
+        const QStringList usersFiles { readOnly + u"/x.avs"_s, readOnly + u"/Settings.ini"_s, readOnly + u"/t.avt"_s,
+            shared + u"/own.avs"_s };
+        const QString othersFile = shared + u"/y.avs"_s;
+        for (const QString &file : usersFiles + QStringList { othersFile, target })
+            QVERIFY(put(file, "[Settings]\r\nMode=0\r\n"));
+        for (const QString &file : usersFiles)
+            QVERIFY(::chown(QFile::encodeName(file).constData(), 65534, 65534) == 0 && setMode(file, 0644));
+        QVERIFY(setMode(othersFile, 0666) && QFile::link(target, readOnly + u"/l.avs"_s));
+        QVERIFY(setMode(m_tmp.path(), 0755) && setMode(m_root + u"/log"_s, 0777));
+        QVERIFY(setMode(readOnly, 0555) && setMode(shared, 01777));
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(othersFile).constData(), &before), 0);
+
+        const QList<ClipRow> rows { clip(u"x.avi"_s, readOnly), clip(u"l.avi"_s, readOnly), clip(u"n.avi"_s, readOnly),
+            clip(u"y.avi"_s, shared), clip(u"own.avi"_s, shared) };
+        int written = -1;
+        bool saved = false;
+        {
+            const Unprivileged asUser;
+            QVERIFY(asUser.ok());
+            QVERIFY(!Unprivileged::mayAccess(readOnly, W_OK) && Unprivileged::mayAccess(readOnly + u"/x.avs"_s, W_OK));
+            written = buildPerClip(rows, { u"%CLIP%"_s, u"avs"_s, false, false, {} }, trap(u"Mode_1"_s), {}, {});
+            trap(u"AddFolder"_s)([&] { WriteIniKey(readOnly + u"/Settings.ini"_s, u"Settings"_s, u"Mode"_s, u"1"_s); });
+            saved = saveTemplateText(readOnly + u"/t.avt"_s, u"Blur(1.0)"_s, {}, trap(u"SaveTemplate"_s));
+        }
+        QCOMPARE(written, 3);
+        QVERIFY(saved);
+        QCOMPARE(readBytes(readOnly + u"/x.avs"_s) + readBytes(shared + u"/own.avs"_s) + readBytes(othersFile),
+            QByteArray("xowny"));
+        QCOMPARE(readBytes(readOnly + u"/Settings.ini"_s), QByteArray("[Settings]\r\nMode=1\r\n"));
+        QCOMPARE(readBytes(readOnly + u"/t.avt"_s), QByteArray("Blur(1.0)"));
+        // The other user's file is still theirs, and still the same file.
+        struct stat after;
+        QCOMPARE(::stat(QFile::encodeName(othersFile).constData(), &after), 0);
+        QVERIFY(after.st_ino == before.st_ino && after.st_uid == 0 && (after.st_mode & 07777) == 0666);
+        QVERIFY(isLink(readOnly + u"/l.avs"_s));
+        QCOMPARE(readBytes(target), QByteArray("[Settings]\r\nMode=0\r\n"));
+        QCOMPARE(tree(readOnly), (QStringList { u"Settings.ini"_s, u"l.avs"_s, u"t.avt"_s, u"x.avs"_s }));
+        QCOMPARE(tree(shared), (QStringList { u"own.avs"_s, u"y.avs"_s }));
+        QCOMPARE(records(), (QStringList { u"Mode_1 70"_s, u"Mode_1 70"_s }));
+        QVERIFY(setMode(readOnly, 0755));
     }
 
     // Killing the program in the middle of a change must leave the earlier
