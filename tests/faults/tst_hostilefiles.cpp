@@ -22,9 +22,15 @@
 #include <QtTest>
 
 #include <numeric>
+#include <vector>
 
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -50,6 +56,34 @@ template <typename Work> int refused(Work &&work)
 ClipRow clip(const QString &file, const QString &location)
 {
     return ClipRow { true, file, location, u"-"_s };
+}
+
+// From now on this process gets from the system what some file systems
+// give: EINVAL for a rename that must spare an existing name (NFS, many FUSE
+// ones) and, without `links`, EPERM for a second name (FAT).
+bool refuseAsOtherFileSystems(bool links)
+{
+    const auto ret = [](__u32 value) { return sock_filter BPF_STMT(BPF_RET | BPF_K, value); };
+    const auto load = [](__u32 offset) { return sock_filter BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offset); };
+    const auto ifNot
+        = [](__u32 value, __u8 skip) { return sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, skip); };
+    const __u32 allow = SECCOMP_RET_ALLOW;
+    std::vector<sock_filter> filter { load(offsetof(seccomp_data, nr)), ifNot(SYS_renameat2, 4),
+        // Flags (the fifth argument) other than none.
+        load(offsetof(seccomp_data, args[4])), ifNot(0, 1), ret(allow), ret(SECCOMP_RET_ERRNO | EINVAL) };
+    if (!links) {
+        for (const long call : std::initializer_list<long> {
+#ifdef SYS_link
+                 SYS_link,
+#endif
+                 SYS_linkat }) {
+            filter.push_back(ifNot(__u32(call), 1));
+            filter.push_back(ret(SECCOMP_RET_ERRNO | EPERM));
+        }
+    }
+    filter.push_back(ret(allow));
+    const sock_fprog program { static_cast<unsigned short>(filter.size()), filter.data() };
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 } // namespace
@@ -266,6 +300,49 @@ private slots:
         QCOMPARE(tree(shared), (QStringList { u"own.avs"_s, u"y.avs"_s }));
         QCOMPARE(records(), (QStringList { u"Mode_1 70"_s, u"Mode_1 70"_s }));
         QVERIFY(setMode(readOnly, 0755));
+    }
+
+    // On file systems whose rename cannot be told to spare an existing file,
+    // with or without hard links, a new script or batch file still never
+    // replaces what stands under its name, and nothing is left beside it.
+    void newFilesNeverReplaceOnOtherFileSystems()
+    {
+        for (const bool links : { true, false }) {
+            const QString out = dir(links ? u"nfs"_s : u"fat"_s);
+            QVERIFY(put(out + u"/batch_file_0.avs"_s, "kept") && put(out + u"/taken.avs"_s, "kept"));
+            const pid_t child = ::fork();
+            if (child == 0) {
+                int failed = refuseAsOtherFileSystems(links) ? 0 : 1;
+                // The system now answers as such a file system would.
+                const QByteArray from = QFile::encodeName(out + u"/taken.avs"_s), to = from + ".copy";
+                failed |= ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0
+                        && errno == EINVAL
+                        && (links || (::link(from.constData(), to.constData()) != 0 && errno == EPERM))
+                    ? 0
+                    : 32;
+                const SafeFile::Result taken = SafeFile::createFile(out + u"/taken.avs"_s, "new");
+                failed |= taken.failure == SafeFile::Result::System && taken.error == EEXIST ? 0 : 2;
+                failed |= SafeFile::createFile(out + u"/free.avs"_s, "new").ok() ? 0 : 4;
+                failed |= SafeFile::replaceFile(out + u"/replaced.avs"_s, "new").ok() ? 0 : 8;
+                const BuildOptions options { u"%CLIP%"_s, u"avs"_s, false, false, out };
+                failed |= buildBatch({ clip(u"batch.avi"_s, out) }, options, trap(u"Mode_0"_s))
+                        == out + u"/batch_file_1.avs"_s
+                    ? 0
+                    : 16;
+                ::_exit(failed);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 0);
+            QCOMPARE(tree(out),
+                (QStringList {
+                    u"batch_file_0.avs"_s, u"batch_file_1.avs"_s, u"free.avs"_s, u"replaced.avs"_s, u"taken.avs"_s }));
+            QCOMPARE(
+                readBytes(out + u"/batch_file_0.avs"_s) + readBytes(out + u"/taken.avs"_s), QByteArray("keptkept"));
+            QCOMPARE(readBytes(out + u"/free.avs"_s) + readBytes(out + u"/batch_file_1.avs"_s), QByteArray("newbatch"));
+        }
+        QCOMPARE(records(), QStringList());
     }
 
     // Killing the program in the middle of a change must leave the earlier
