@@ -293,12 +293,26 @@ Result PendingFile::create(const QString &folder)
     QByteArray native = nativePath(folder);
     if (!native.isEmpty() && !native.endsWith('/'))
         native += '/';
-    return open(native, 0666);
+    return open(native, 0666, Naming::Anonymous);
 }
 
-Result PendingFile::open(const QByteArray &nativeFolder, int mode)
+Result PendingFile::open(const QByteArray &nativeFolder, int mode, Naming naming)
 {
     discard();
+    m_finished = false;
+    // A file without a name can only be named through /proc.
+    static const bool canName = ::access("/proc/self/fd", X_OK) == 0;
+    if (naming == Naming::Anonymous && canName) {
+        const int fd
+            = openFile(nativeFolder.isEmpty() ? QByteArray(".") : nativeFolder, O_WRONLY | O_TMPFILE, mode_t(mode));
+        if (fd >= 0) {
+            m_fd.reset(fd);
+            return {};
+        }
+        // Not on this file system (or this kernel): a hidden name, then.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return Result::fromErrno(errno);
+    }
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray name = temporaryName(nativeFolder);
         const int fd = openFile(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, mode_t(mode));
@@ -310,7 +324,6 @@ Result PendingFile::open(const QByteArray &nativeFolder, int mode)
         m_fd.reset(fd);
         if (lockAsWriter(fd)) {
             m_path = name;
-            m_finished = false;
             return {};
         }
         m_fd.close();
@@ -340,8 +353,14 @@ Result PendingFile::publish(const QString &path, Durability durability)
     if (const Result finished = finish(durability); !finished.ok())
         return finished;
     const QByteArray native = nativePath(path);
-    if (const int err = renameNoReplace(m_path, native))
+    // A name for a file without one never replaces another.
+    if (m_path.isEmpty()) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd.get());
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, native.constData(), AT_SYMLINK_FOLLOW) != 0)
+            return Result::fromErrno(errno);
+    } else if (const int err = renameNoReplace(m_path, native)) {
         return Result::fromErrno(err);
+    }
     return closeAfterPublishing(native);
 }
 
@@ -362,7 +381,8 @@ void PendingFile::discard()
 {
     if (!isOpen())
         return;
-    // Removed while still locked, so that no cleaner meets it half gone.
+    // Removed while still locked, so that no cleaner meets it half gone. (A
+    // file without a name goes with its descriptor.)
     if (!m_path.isEmpty())
         ::unlink(m_path.constData());
     m_path.clear();
@@ -371,7 +391,8 @@ void PendingFile::discard()
 
 Result PendingFile::swapInto(const QByteArray &path, const QByteArray &bytes, Durability durability, int keepMode)
 {
-    Result result = open(folderPart(path), keepMode >= 0 ? 0600 : 0666);
+    // Only a name can be renamed over another.
+    Result result = open(folderPart(path), keepMode >= 0 ? 0600 : 0666, Naming::Named);
     if (result.ok() && keepMode >= 0 && ::fchmod(m_fd.get(), mode_t(keepMode)) != 0)
         result = Result::fromErrno(errno);
     if (result.ok())
@@ -393,7 +414,7 @@ Result createFile(const QString &path, const QByteArray &bytes, Durability durab
     if (native.isEmpty())
         return Result::fromErrno(ENOENT);
     PendingFile file;
-    if (const Result opened = file.open(folderPart(native), 0666); !opened.ok())
+    if (const Result opened = file.open(folderPart(native), 0666, PendingFile::Naming::Anonymous); !opened.ok())
         return opened;
     if (const Result written = file.append(bytes); !written.ok())
         return written;

@@ -59,10 +59,13 @@ bool isTemporaryName(QByteArrayView name);
 // writer is still writing is left alone. Returns how many were removed.
 int removeStaleTemporaries(const QString &folder);
 
-// A new file in the making: written under a temporary name beside where it
-// will go, held by its writer, and put under its name only once complete.
-// Whatever becomes of the writer, nothing incomplete ever stands under that
-// name. Destroying it unfinished removes what was written.
+// A new file in the making, in the folder where it will go, and put under its
+// name only once complete: whatever becomes of the writer, nothing
+// incomplete ever stands under that name. It has no name meanwhile where the
+// file system allows, so that nothing of it outlives a killed writer;
+// elsewhere a hidden temporary name, held locked by its writer (what a killed
+// writer leaves under such a name, removeStaleTemporaries removes).
+// Destroying it unfinished removes what was written.
 class PendingFile
 {
 public:
@@ -85,7 +88,9 @@ public:
 private:
     friend Result replaceFile(const QString &, const QByteArray &, Durability);
     friend Result createFile(const QString &, const QByteArray &, Durability);
-    Result open(const QByteArray &nativeFolder, int mode);
+    enum class Naming { Anonymous, Named };
+    // `nativeFolder` ends in "/" or is "" (the current folder).
+    Result open(const QByteArray &nativeFolder, int mode, Naming naming);
     Result finish(Durability durability);
     Result closeAfterPublishing(const QByteArray &path);
     // Writes a file beside `path` and renames it over what stands there.
@@ -93,13 +98,13 @@ private:
     // file beside stays private until it has them.
     Result swapInto(const QByteArray &path, const QByteArray &bytes, Durability durability, int keepMode);
 
-    QByteArray m_path; // the temporary name
+    QByteArray m_path; // the temporary name; "" for a file without one
     FileDescriptor m_fd { -1 };
     bool m_finished = false;
 };
 
-// Puts `bytes` at `path` as a regular file. A new file is written beside its
-// place and put there only when complete; should something appear there
+// Puts `bytes` at `path` as a regular file. A new file is written as a
+// PendingFile and put there only when complete; should something appear there
 // meanwhile, it is replaced as an existing one would be. An existing file or
 // link is replaced by a file written beside it and renamed over it: a failure
 // leaves it byte for byte as it was. An existing file keeps its permissions;
@@ -112,7 +117,7 @@ private:
 // put in place, for files whose loss would cost the user settings.
 Result replaceFile(const QString &path, const QByteArray &bytes, Durability durability = Durability::Unsynced);
 
-// Puts `bytes` at `path` as a new regular file, written beside its place and
+// Puts `bytes` at `path` as a new regular file, written as a PendingFile and
 // put there only when complete; never over anything that stands there, even
 // what appeared while it was written: that gives EEXIST.
 Result createFile(const QString &path, const QByteArray &bytes, Durability durability = Durability::Unsynced);

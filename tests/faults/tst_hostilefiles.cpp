@@ -59,8 +59,9 @@ ClipRow clip(const QString &file, const QString &location)
 }
 
 // From now on this process gets from the system what some file systems
-// give: EINVAL for a rename that must spare an existing name (NFS, many FUSE
-// ones) and, without `links`, EPERM for a second name (FAT).
+// give: no file without a name (EOPNOTSUPP), EINVAL for a rename that must
+// spare an existing name (NFS, many FUSE ones) and, without `links`, EPERM
+// for a second name (FAT).
 bool refuseAsOtherFileSystems(bool links)
 {
     const auto ret = [](__u32 value) { return sock_filter BPF_STMT(BPF_RET | BPF_K, value); };
@@ -68,7 +69,11 @@ bool refuseAsOtherFileSystems(bool links)
     const auto ifNot
         = [](__u32 value, __u8 skip) { return sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, skip); };
     const __u32 allow = SECCOMP_RET_ALLOW;
-    std::vector<sock_filter> filter { load(offsetof(seccomp_data, nr)), ifNot(SYS_renameat2, 4),
+    std::vector<sock_filter> filter { load(offsetof(seccomp_data, nr)), ifNot(SYS_openat, 4),
+        // Flags (the third argument) that ask for a file without a name.
+        load(offsetof(seccomp_data, args[2])), sock_filter BPF_STMT(BPF_ALU | BPF_AND | BPF_K, __O_TMPFILE),
+        ifNot(__O_TMPFILE, 1), ret(SECCOMP_RET_ERRNO | EOPNOTSUPP), load(offsetof(seccomp_data, nr)),
+        ifNot(SYS_renameat2, 4),
         // Flags (the fifth argument) other than none.
         load(offsetof(seccomp_data, args[4])), ifNot(0, 1), ret(allow), ret(SECCOMP_RET_ERRNO | EINVAL) };
     if (!links) {
@@ -302,9 +307,10 @@ private slots:
         QVERIFY(setMode(readOnly, 0755));
     }
 
-    // On file systems whose rename cannot be told to spare an existing file,
-    // with or without hard links, a new script or batch file still never
-    // replaces what stands under its name, and nothing is left beside it.
+    // On file systems that have no files without a name and whose rename
+    // cannot be told to spare an existing file, with hard links (NFS) or
+    // without (FAT), a new script or batch file still never replaces what
+    // stands under its name, and nothing is left beside it.
     void newFilesNeverReplaceOnOtherFileSystems()
     {
         for (const bool links : { true, false }) {

@@ -1,23 +1,16 @@
 #include "CErrorlog.h"
 #include "ClipRow.h"
 #include "ErrorTrap.h"
-#include "SafeFile.h"
 #include "ScriptBuild.h"
 #include "Substitute.h"
 #include "TemplateFile.h"
 #include "TestFiles.h"
 #include "Unprivileged.h"
 
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/inotify.h>
-#include <unistd.h>
+#include <sys/file.h>
 
 using namespace Qt::StringLiterals;
 
@@ -40,59 +33,6 @@ std::optional<QString> loaded(const QString &file, const QString &def)
 BuildOptions options(const QString &templ, const QString &avsFolder = {}, bool specific = false, bool ask = false)
 {
     return BuildOptions { templ, u"AVS"_s, ask, specific, avsFolder };
-}
-
-// Another program at work in a folder: the moment a file whose name
-// `matches` is created there, `act` runs, from another thread, while the
-// build goes on. Stops when destroyed.
-class WhenCreated
-{
-public:
-    WhenCreated(const QString &folder, std::function<bool(const QString &)> matches, std::function<void()> act)
-        : m_inotify(::inotify_init1(IN_CLOEXEC | IN_NONBLOCK))
-    {
-        if (m_inotify < 0 || ::pipe2(m_stop, O_CLOEXEC) != 0
-            || ::inotify_add_watch(m_inotify, QFile::encodeName(folder).constData(), IN_CREATE) < 0)
-            return;
-        m_thread = std::thread([this, matches = std::move(matches), act = std::move(act)] {
-            alignas(inotify_event) char buffer[4096];
-            pollfd fds[2] = { { m_inotify, POLLIN, 0 }, { m_stop[0], POLLIN, 0 } };
-            while (::poll(fds, 2, -1) > 0 && !(fds[1].revents & POLLIN)) {
-                const ssize_t n = ::read(m_inotify, buffer, sizeof buffer);
-                for (ssize_t at = 0; at < n;) {
-                    const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
-                    if (event->len > 0 && matches(QFile::decodeName(event->name))) {
-                        act();
-                        return;
-                    }
-                    at += ssize_t(sizeof(inotify_event) + event->len);
-                }
-            }
-        });
-    }
-    ~WhenCreated()
-    {
-        if (m_thread.joinable()) {
-            [[maybe_unused]] const ssize_t n = ::write(m_stop[1], "x", 1);
-            m_thread.join();
-        }
-        for (const int fd : { m_inotify, m_stop[0], m_stop[1] })
-            if (fd >= 0)
-                ::close(fd);
-    }
-    bool watching() const { return m_thread.joinable(); }
-
-private:
-    int m_inotify;
-    int m_stop[2] = { -1, -1 };
-    std::thread m_thread;
-};
-
-// The hidden name of a file in the making.
-bool isTemporary(const QString &name)
-{
-    static const QRegularExpression pattern(u"^\\.tovrane-[0-9a-f]{8}\\.tmp$"_s);
-    return pattern.match(name).hasMatch();
 }
 
 } // namespace
@@ -262,44 +202,6 @@ private slots:
             QCOMPARE(after[i].size(), before[i].size());
     }
 
-    // A script that appears while a new one is written (another program at
-    // work) is never replaced unasked: under "Ask" it is asked about like one
-    // that was there before, and No keeps it. A batch file that appears
-    // under the name the build would take pushes it to the next free number.
-    void filesThatAppearWhileWritingAreNotReplaced()
-    {
-        const QString a = dir(u"a"_s), out = dir(u"out"_s), script = a + sep + u"x.avs"_s;
-        const QString big(4'000'000, u'x');
-        const auto appear = [](const QString &path) { return [path] { QVERIFY(put(path, "appeared")); }; };
-        QStringList asked;
-        QList<int> marked;
-        {
-            const WhenCreated other(a, isTemporary, appear(script));
-            QVERIFY(other.watching());
-            QCOMPARE(buildPerClip(
-                         { clip(u"x.avi"_s, a) }, options(big, {}, false, true), trap(u"Mode_1"_s),
-                         [&](const QString &path) { return asked << path, false; }, [&](int r) { marked << r; }),
-                0);
-        }
-        QCOMPARE(asked, QStringList { script });
-        QCOMPARE(marked, QList<int> { 0 });
-        QCOMPARE(readBytes(script), QByteArray("appeared"));
-
-        const QString first = out + sep + u"batch_file_0.avs"_s;
-        QString batch;
-        {
-            const WhenCreated other(out, isTemporary, appear(first));
-            QVERIFY(other.watching());
-            batch = buildBatch({ clip(u"x.avi"_s, a) }, options(big, out), trap(u"Mode_0"_s));
-        }
-        QCOMPARE(batch, out + sep + u"batch_file_1.avs"_s);
-        QCOMPARE(readBytes(first), QByteArray("appeared"));
-        QCOMPARE(readBytes(batch), big.toLatin1());
-        QCOMPARE(tree(a), QStringList { u"x.avs"_s });
-        QCOMPARE(tree(out), (QStringList { u"batch_file_0.avs"_s, u"batch_file_1.avs"_s }));
-        QCOMPARE(records(), QStringList());
-    }
-
     // Asked to stop, a build ends between files: every script written is
     // whole and none is begun after; a batch file is not left in part.
     void stoppedBuilds()
@@ -327,18 +229,17 @@ private slots:
         const QString a = dir(u"a"_s), out = dir(u"out"_s);
         for (const QString &folder : { a, out })
             QVERIFY(put(folder + sep + u".tovrane-0badf00d.tmp"_s, "half a script"));
-        SafeFile::PendingFile other;
-        QVERIFY(other.create(out).ok() && other.append("in the making").ok());
+        // Another build writing under such a name holds it locked.
+        const QString other = out + sep + u".tovrane-0000beef.tmp"_s;
+        QVERIFY(put(other, "in the making"));
+        QFile held(other);
+        QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX | LOCK_NB) == 0);
         QCOMPARE(buildPerClip({ clip(u"c.avi"_s, a) }, options(u"%CLIP%"_s), trap(u"Mode_1"_s), {}, {}), 1);
         QCOMPARE(tree(a), QStringList { u"c.avs"_s });
         QCOMPARE(buildBatch({ clip(u"c.avi"_s, a) }, options(u"%CLIP%"_s, out), trap(u"Mode_0"_s)),
             out + sep + u"batch_file_0.avs"_s);
-        const QStringList left = tree(out);
-        QCOMPARE(left.size(), 2);
-        QVERIFY(left.contains(u"batch_file_0.avs"_s) && isTemporary(left.constFirst()));
-        QVERIFY(other.publish(out + sep + u"other.avs"_s).ok());
-        QCOMPARE(tree(out), (QStringList { u"batch_file_0.avs"_s, u"other.avs"_s }));
-        QCOMPARE(readBytes(out + sep + u"other.avs"_s), QByteArray("in the making"));
+        QCOMPARE(tree(out), (QStringList { u".tovrane-0000beef.tmp"_s, u"batch_file_0.avs"_s }));
+        QCOMPARE(readBytes(other), QByteArray("in the making"));
         QCOMPARE(records(), QStringList());
     }
 
