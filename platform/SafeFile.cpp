@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -88,12 +89,32 @@ int tryLock(int fd)
 // being written. False when a cleaner holds the lock or has already removed
 // the file; the writer then takes another name. (Where the file system has
 // no locks, files are written unlocked.)
-bool lockAsWriter(int fd)
+bool lockAsWriter(int fd, struct stat &st)
 {
     if (tryLock(fd) == EWOULDBLOCK)
         return false;
-    struct stat st;
     return ::fstat(fd, &st) == 0 && st.st_nlink > 0;
+}
+
+// Gives the open file `fd`, which has no name, the name `path`; never over
+// anything that stands there (EEXIST). Directly where the system allows it
+// (older ones ask for a privilege), else through /proc.
+int nameAnonymous(int fd, const QByteArray &path)
+{
+    static std::atomic<bool> direct { true };
+    if (direct.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH) == 0)
+            return 0;
+        if (errno != ENOENT && errno != EPERM)
+            return errno;
+    }
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    const int err
+        = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+    // ENOENT here too: a folder on the way is missing, not the privilege.
+    if (err != ENOENT)
+        direct.store(false, std::memory_order_relaxed);
+    return err;
 }
 
 // The rename cannot be told to spare an existing file here.
@@ -322,7 +343,7 @@ Result PendingFile::open(const QByteArray &nativeFolder, int mode, Naming naming
             return Result::fromErrno(errno);
         }
         m_fd.reset(fd);
-        if (lockAsWriter(fd)) {
+        if (lockAsWriter(fd, m_named)) {
             m_path = name;
             return {};
         }
@@ -353,26 +374,21 @@ Result PendingFile::publish(const QString &path, Durability durability)
     if (const Result finished = finish(durability); !finished.ok())
         return finished;
     const QByteArray native = nativePath(path);
-    // A name for a file without one never replaces another.
-    if (m_path.isEmpty()) {
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd.get());
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, native.constData(), AT_SYMLINK_FOLLOW) != 0)
-            return Result::fromErrno(errno);
-    } else if (const int err = renameNoReplace(m_path, native)) {
+    if (const int err = m_path.isEmpty() ? nameAnonymous(m_fd.get(), native) : renameNoReplace(m_path, native))
         return Result::fromErrno(err);
-    }
     return closeAfterPublishing(native);
 }
 
 Result PendingFile::closeAfterPublishing(const QByteArray &path)
 {
-    struct stat own, there;
-    const bool known = ::fstat(m_fd.get(), &own) == 0;
+    const bool named = !m_path.isEmpty();
     m_path.clear();
     const int err = m_fd.close();
-    // A write that failed late (on a network file system) shows only now:
-    // the file under its name may be incomplete, and is taken back.
-    if (err != 0 && known && ::lstat(path.constData(), &there) == 0 && sameFile(own, there))
+    // A write that failed late shows only now (on a network file system,
+    // where files have names): the file under its name may be incomplete,
+    // and is taken back.
+    struct stat there;
+    if (err != 0 && named && ::lstat(path.constData(), &there) == 0 && sameFile(m_named, there))
         ::unlink(path.constData());
     return Result::fromErrno(err);
 }

@@ -6,13 +6,15 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <sys/stat.h>
+
 // Whole-file reads and writes that a hostile folder cannot turn against the
 // user: only regular files are opened, never in a way that can block (a FIFO
 // or a device named like a setting or a script); nothing is written through a
 // symbolic link (the link itself is replaced, its target left alone); a file
-// is written completely under a temporary name beside its place and then put
-// there in one step, so a full disk or a killed process never leaves a torn
-// file; and reads are bounded.
+// is written completely beside its place (without a name, or under a hidden
+// temporary one) and then put there in one step, so a full disk or a killed
+// process never leaves a torn file; and reads are bounded.
 namespace SafeFile {
 
 // No text file the program reads is anywhere near this; a bigger one was
@@ -99,6 +101,7 @@ private:
     Result swapInto(const QByteArray &path, const QByteArray &bytes, Durability durability, int keepMode);
 
     QByteArray m_path; // the temporary name; "" for a file without one
+    struct stat m_named = {}; // the file under that name
     FileDescriptor m_fd { -1 };
     bool m_finished = false;
 };

@@ -58,37 +58,72 @@ ClipRow clip(const QString &file, const QString &location)
     return ClipRow { true, file, location, u"-"_s };
 }
 
-// From now on this process gets from the system what some file systems
-// give: no file without a name (EOPNOTSUPP), EINVAL for a rename that must
-// spare an existing name (NFS, many FUSE ones) and, without `links`, EPERM
-// for a second name (FAT).
-bool refuseAsOtherFileSystems(bool links)
+// Systems that lack what the program uses first when it writes a new file:
+// a kernel that names a file without a name only through /proc (before
+// 6.10, for a user without privileges), and file systems with no files
+// without a name whose rename cannot spare an existing name, with hard links
+// (NFS, many FUSE ones) or without (FAT).
+enum class OtherSystem { OlderKernel, Nfs, Fat };
+
+// From now on this process gets from the system what `other` gives.
+bool behaveAs(OtherSystem other)
 {
-    const auto ret = [](__u32 value) { return sock_filter BPF_STMT(BPF_RET | BPF_K, value); };
-    const auto load = [](__u32 offset) { return sock_filter BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offset); };
-    const auto ifNot
-        = [](__u32 value, __u8 skip) { return sock_filter BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, value, 0, skip); };
-    const __u32 allow = SECCOMP_RET_ALLOW;
-    std::vector<sock_filter> filter { load(offsetof(seccomp_data, nr)), ifNot(SYS_openat, 4),
-        // Flags (the third argument) that ask for a file without a name.
-        load(offsetof(seccomp_data, args[2])), sock_filter BPF_STMT(BPF_ALU | BPF_AND | BPF_K, __O_TMPFILE),
-        ifNot(__O_TMPFILE, 1), ret(SECCOMP_RET_ERRNO | EOPNOTSUPP), load(offsetof(seccomp_data, nr)),
-        ifNot(SYS_renameat2, 4),
-        // Flags (the fifth argument) other than none.
-        load(offsetof(seccomp_data, args[4])), ifNot(0, 1), ret(allow), ret(SECCOMP_RET_ERRNO | EINVAL) };
-    if (!links) {
-        for (const long call : std::initializer_list<long> {
-#ifdef SYS_link
-                 SYS_link,
-#endif
-                 SYS_linkat }) {
-            filter.push_back(ifNot(__u32(call), 1));
-            filter.push_back(ret(SECCOMP_RET_ERRNO | EPERM));
-        }
+    std::vector<sock_filter> filter;
+    const auto add = [&](std::initializer_list<sock_filter> part) { filter.insert(filter.end(), part); };
+    // `call` fails with `error` when its argument `arg` has the bits `flags`.
+    const auto refuse = [&](long call, int arg, __u32 flags, int error) {
+        add({ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(call), 0, __u8(arg < 0 ? 1 : 4)) });
+        if (arg >= 0)
+            add({ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, __u32(offsetof(seccomp_data, args) + 8 * arg)),
+                BPF_STMT(BPF_ALU | BPF_AND | BPF_K, flags), BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, flags, 0, 1) });
+        add({ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | __u32(error)) });
+    };
+    if (other == OtherSystem::OlderKernel) {
+        refuse(SYS_linkat, 4, AT_EMPTY_PATH, ENOENT);
+    } else {
+        refuse(SYS_openat, 2, __O_TMPFILE, EOPNOTSUPP);
+        refuse(SYS_renameat2, 4, RENAME_NOREPLACE, EINVAL);
     }
-    filter.push_back(ret(allow));
+    if (other == OtherSystem::Fat) {
+#ifdef SYS_link
+        refuse(SYS_link, -1, 0, EPERM);
+#endif
+        refuse(SYS_linkat, -1, 0, EPERM);
+    }
+    add({ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW) });
     const sock_fprog program { static_cast<unsigned short>(filter.size()), filter.data() };
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Whether the system now answers as `other` would.
+bool behavesAs(OtherSystem other, const QString &folder)
+{
+    const QByteArray dir = QFile::encodeName(folder), from = dir + "/probe", to = dir + "/probe.copy";
+    if (!put(QFile::decodeName(from)))
+        return false;
+    const int anonymous = ::open(dir.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+    const int anonymousError = errno;
+    const bool named = anonymous >= 0 && ::linkat(anonymous, "", AT_FDCWD, to.constData(), AT_EMPTY_PATH) == 0;
+    const int namedError = errno;
+    if (anonymous >= 0)
+        ::close(anonymous);
+    ::unlink(to.constData());
+    const bool renamed = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0;
+    const int renameError = errno;
+    const bool linked = !renamed && ::link(from.constData(), to.constData()) == 0;
+    const int linkError = errno;
+    ::unlink(from.constData());
+    ::unlink(to.constData());
+    switch (other) {
+    case OtherSystem::OlderKernel: return anonymous >= 0 && !named && namedError == ENOENT && renamed;
+    case OtherSystem::Nfs:
+        return anonymous < 0 && anonymousError == EOPNOTSUPP && !renamed && renameError == EINVAL && linked;
+    case OtherSystem::Fat:
+        return anonymous < 0 && anonymousError == EOPNOTSUPP && !renamed && renameError == EINVAL && !linked
+            && linkError == EPERM;
+    }
+    return false;
 }
 
 } // namespace
@@ -307,34 +342,26 @@ private slots:
         QVERIFY(setMode(readOnly, 0755));
     }
 
-    // On file systems that have no files without a name and whose rename
-    // cannot be told to spare an existing file, with hard links (NFS) or
-    // without (FAT), a new script or batch file still never replaces what
-    // stands under its name, and nothing is left beside it.
-    void newFilesNeverReplaceOnOtherFileSystems()
+    // On systems that lack what the program uses first, a new script or
+    // batch file still never replaces what stands under its name, a file
+    // that was there is replaced, and nothing is left beside them.
+    void newFilesOnOtherSystems()
     {
-        for (const bool links : { true, false }) {
-            const QString out = dir(links ? u"nfs"_s : u"fat"_s);
+        for (const OtherSystem other : { OtherSystem::OlderKernel, OtherSystem::Nfs, OtherSystem::Fat }) {
+            const QString out = dir(u"system%1"_s.arg(int(other)));
             QVERIFY(put(out + u"/batch_file_0.avs"_s, "kept") && put(out + u"/taken.avs"_s, "kept"));
+            QVERIFY(put(out + u"/replaced.avs"_s, "old"));
             const pid_t child = ::fork();
             if (child == 0) {
-                int failed = refuseAsOtherFileSystems(links) ? 0 : 1;
-                // The system now answers as such a file system would.
-                const QByteArray from = QFile::encodeName(out + u"/taken.avs"_s), to = from + ".copy";
-                failed |= ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0
-                        && errno == EINVAL
-                        && (links || (::link(from.constData(), to.constData()) != 0 && errno == EPERM))
-                    ? 0
-                    : 32;
+                int failed = behaveAs(other) && behavesAs(other, out) ? 0 : 1;
                 const SafeFile::Result taken = SafeFile::createFile(out + u"/taken.avs"_s, "new");
                 failed |= taken.failure == SafeFile::Result::System && taken.error == EEXIST ? 0 : 2;
                 failed |= SafeFile::createFile(out + u"/free.avs"_s, "new").ok() ? 0 : 4;
                 failed |= SafeFile::replaceFile(out + u"/replaced.avs"_s, "new").ok() ? 0 : 8;
+                failed |= SafeFile::replaceFile(out + u"/made.avs"_s, "new").ok() ? 0 : 16;
                 const BuildOptions options { u"%CLIP%"_s, u"avs"_s, false, false, out };
-                failed |= buildBatch({ clip(u"batch.avi"_s, out) }, options, trap(u"Mode_0"_s))
-                        == out + u"/batch_file_1.avs"_s
-                    ? 0
-                    : 16;
+                const QString batch = buildBatch({ clip(u"batch.avi"_s, out) }, options, trap(u"Mode_0"_s));
+                failed |= batch == out + u"/batch_file_1.avs"_s ? 0 : 32;
                 ::_exit(failed);
             }
             int status = 0;
@@ -342,11 +369,13 @@ private slots:
             QVERIFY(WIFEXITED(status));
             QCOMPARE(WEXITSTATUS(status), 0);
             QCOMPARE(tree(out),
-                (QStringList {
-                    u"batch_file_0.avs"_s, u"batch_file_1.avs"_s, u"free.avs"_s, u"replaced.avs"_s, u"taken.avs"_s }));
+                (QStringList { u"batch_file_0.avs"_s, u"batch_file_1.avs"_s, u"free.avs"_s, u"made.avs"_s,
+                    u"replaced.avs"_s, u"taken.avs"_s }));
             QCOMPARE(
                 readBytes(out + u"/batch_file_0.avs"_s) + readBytes(out + u"/taken.avs"_s), QByteArray("keptkept"));
-            QCOMPARE(readBytes(out + u"/free.avs"_s) + readBytes(out + u"/batch_file_1.avs"_s), QByteArray("newbatch"));
+            QCOMPARE(readBytes(out + u"/free.avs"_s) + readBytes(out + u"/made.avs"_s)
+                    + readBytes(out + u"/replaced.avs"_s) + readBytes(out + u"/batch_file_1.avs"_s),
+                QByteArray("newnewnewbatch"));
         }
         QCOMPARE(records(), QStringList());
     }
