@@ -4,6 +4,7 @@
 #include "ClipListModel.h"
 #include "Dialogs.h"
 #include "ErrorTrap.h"
+#include "Program.h"
 #include "RuntimeError.h"
 #include "ScriptBuild.h"
 #include "TemplateEditor.h"
@@ -55,6 +56,7 @@ BuildOptions frmTovrane::buildOptions() const
     options.askBeforeOverwrite = m_settings->overwritePolicy() == 1;
     options.specificFolder = m_settings->buildScriptsIn() == 1;
     options.avsFolder = m_avsFolder;
+    options.stopRequested = endRequested;
     return options;
 }
 
@@ -88,7 +90,9 @@ void frmTovrane::Mode_1()
         auto mark = [&](int row) { m_clips->setAvs(row, QStringLiteral("Y")); };
         step([&] { buildPerClip(rows, options, step, ask, mark); });
     }
-    step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
+    // A build the program was asked to end in did not get done.
+    if (!endRequested())
+        step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
 }
 
 void frmTovrane::Mode_0()
@@ -100,7 +104,8 @@ void frmTovrane::Mode_0()
         step([&] { options = buildOptions(); });
         step([&] { buildBatch(m_clips->rows(), options, step); });
     }
-    step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
+    if (!endRequested())
+        step([&] { m_dialogs.message(QString(), QStringLiteral("All done!")); });
 }
 
 void frmTovrane::LoadTemplate(const QString &sFile)

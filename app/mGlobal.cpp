@@ -8,64 +8,74 @@
 
 namespace {
 
-const QByteArray crlf = QByteArrayLiteral("\r\n");
+const QString crlf = QStringLiteral("\r\n");
 
-// Lower-cases the file's text one character at a time, keeping any character
-// whose lower-case form would need a different number of bytes. Positions
-// found in the result are positions in the original.
-QByteArray lowerSameLength(const QByteArray &text, TextFormat::Encoding encoding)
+// The UTF-8 length of a character of the Basic Multilingual Plane (a
+// surrogate stands for half of a four-byte character).
+int utf8Length(QChar c)
 {
-    if (encoding == TextFormat::Encoding::Windows1252) {
-        QString chars = decodeText(text, encoding);
-        for (QChar &c : chars) {
-            const QChar lower = c.toLower();
-            if (canEncodeText(QString(lower), encoding))
-                c = lower;
-        }
-        return encodeText(chars, encoding);
-    }
-    QByteArray out = text;
-    for (qsizetype i = 0; i < out.size();) {
-        const uchar c = uchar(out[i]);
-        if (c < 0x80) {
-            if (c >= 'A' && c <= 'Z')
-                out[i] = char(c + ('a' - 'A'));
-            ++i;
-            continue;
-        }
-        qsizetype len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-        // A byte that is not part of a whole UTF-8 character (text from a
-        // single-byte code page) stands alone, so the bytes after it, line
-        // breaks included, are still looked at one by one.
-        for (qsizetype k = 1; k < len; ++k) {
-            if (i + k >= out.size() || (uchar(text[i + k]) & 0xC0) != 0x80) {
-                len = 1;
-                break;
-            }
-        }
-        const QByteArray original = text.mid(i, len);
-        const QString decoded = QString::fromUtf8(original);
-        if (decoded.size() == 1 && !decoded.at(0).isSurrogate() && decoded.at(0) != QChar::ReplacementCharacter) {
-            const QByteArray lowered = QString(decoded.at(0).toLower()).toUtf8();
-            if (lowered.size() == original.size())
-                out.replace(i, len, lowered);
-        }
-        i += len;
-    }
-    return out;
+    return c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : 3;
 }
 
-// The settings file's text without its byte-order mark, and how it is
-// encoded, so that a write gives back every byte it does not change.
+// Characters a write trims from both ends of the file: CR, LF, tab and the
+// other control characters up to CR.
+bool isTrimmed(QChar c)
+{
+    return c.unicode() <= 13;
+}
+
+// The settings file's text, and how it is encoded, so that a write gives
+// back every byte it does not change.
 struct SettingsFile
 {
-    QByteArray text;
+    QString text;
     TextFormat format;
 
-    QByteArray encode(const QString &name) const { return encodeText(name, format.encoding); }
-    QString decode(const QByteArray &bytes) const { return decodeText(bytes, format.encoding); }
-    QByteArray lower(const QByteArray &bytes) const { return lowerSameLength(bytes, format.encoding); }
+    // Lower-cases one character at a time, keeping any character whose
+    // lower-case form the file would hold in a different number of bytes, so
+    // that names match the same way in every encoding.
+    QString lower(QString name) const
+    {
+        for (QChar &c : name) {
+            const QChar low = c.toLower();
+            if (low == c)
+                continue;
+            switch (format.encoding) {
+            case TextFormat::Encoding::Local:
+                if (utf8Length(low) == utf8Length(c))
+                    c = low;
+                break;
+            case TextFormat::Encoding::Windows1252:
+                if (canEncodeText(QString(low), format.encoding))
+                    c = low;
+                break;
+            case TextFormat::Encoding::Utf16LE:
+            case TextFormat::Encoding::Utf16BE: c = low; break;
+            }
+        }
+        return name;
+    }
 };
+
+// What a crash can leave before the text on some file systems (NUL bytes),
+// and other control characters up to CR, lead no line: a write trims them,
+// so a read must not let them hide the header that follows. They are passed
+// over before a byte-order mark and after it.
+SettingsFile parseSettings(const QByteArray &bytes)
+{
+    qsizetype lead = 0;
+    while (lead < bytes.size() && uchar(bytes[lead]) <= 13)
+        ++lead;
+    SettingsFile file;
+    const QByteArray rest = bytes.mid(lead);
+    file.format = detectTextFormat(rest, true);
+    file.text = decodeFile(rest, file.format);
+    lead = 0;
+    while (lead < file.text.size() && isTrimmed(file.text.at(lead)))
+        ++lead;
+    file.text.remove(0, lead);
+    return file;
+}
 
 // Both file operations first make sure the file exists and is writable by its
 // owner (clearing a read-only mark a user may have set), then read it whole.
@@ -74,10 +84,7 @@ SettingsFile readSettingsFile(const QString &fileName)
     RuntimeError::check(SafeFile::prepareFile(fileName), fileName);
     QByteArray bytes;
     RuntimeError::check(SafeFile::readFile(fileName, bytes), fileName);
-    SettingsFile file;
-    file.format = detectTextFormat(bytes, true);
-    file.text = file.format.byteOrderMark ? bytes.mid(Utf8Bom.size()) : bytes;
-    return file;
+    return parseSettings(bytes);
 }
 
 bool hasLineBreak(const QString &text)
@@ -90,18 +97,18 @@ bool hasLineBreak(const QString &text)
 QString ReadIniKey(const QString &fileName, const QString &section, const QString &key)
 {
     const SettingsFile file = readSettingsFile(fileName);
-    const QByteArray header = file.lower("[" + file.encode(section) + "]");
-    const QByteArray wanted = file.lower(file.encode(key) + "=");
+    const QString header = file.lower(QLatin1Char('[') + section + QLatin1Char(']'));
+    const QString wanted = file.lower(key + QLatin1Char('='));
     bool inSection = false;
-    for (const QByteArray &line : splitLines(file.text)) {
+    for (const QString &line : splitLines(file.text)) {
         // Only a line that begins with "[" ends a section or starts one, so a
         // value holding "[" (a folder named "[2019] Holidays") reads back.
-        if (line.startsWith('[')) {
+        if (line.startsWith(QLatin1Char('['))) {
             inSection = file.lower(line) == header;
             continue;
         }
         if (inSection && file.lower(line.left(wanted.size())) == wanted)
-            return file.decode(line.mid(wanted.size()));
+            return line.mid(wanted.size());
     }
     return QString();
 }
@@ -124,33 +131,30 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
     // A file from an older system stays in its code page, unless the new
     // entry holds a character that the code page has no byte for: then the
     // whole file moves to the local encoding, which holds every character.
-    if (!canEncodeText(section + key + value, file.format.encoding)) {
-        file.text = file.decode(file.text).toLocal8Bit();
+    if (!canEncodeText(section + key + value, file.format.encoding))
         file.format.encoding = TextFormat::Encoding::Local;
-    }
     // Working text: one line break before, so a header on the first line is
     // found like any other, and "[]" after, so a "[" follows the last section.
-    QByteArray text = crlf + withLineEnds(file.text, crlf) + "[]";
-    const QByteArray low = file.lower(text);
-    const QByteArray sectionBytes = file.encode(section);
-    const QByteArray keyBytes = file.encode(key);
-    const QByteArray entry = keyBytes + "=" + file.encode(value);
+    QString text = crlf + withLineEnds(file.text, crlf) + QStringLiteral("[]");
+    const QString low = file.lower(text);
+    const QString entry = key + QLatin1Char('=') + value;
 
-    const qsizetype headerPos = low.indexOf(crlf + file.lower("[" + sectionBytes + "]") + "\r");
+    const qsizetype headerPos
+        = low.indexOf(crlf + file.lower(QLatin1Char('[') + section + QLatin1Char(']')) + QLatin1Char('\r'));
     if (headerPos < 0) {
         text.chop(2);
-        text += crlf + crlf + "[" + sectionBytes + "]" + crlf + entry;
+        text += crlf + crlf + QLatin1Char('[') + section + QLatin1Char(']') + crlf + entry;
     } else {
         // bodyPos: the LF that ends the header line.
-        const qsizetype bodyPos = headerPos + sectionBytes.size() + 5;
-        const qsizetype nextLine = low.indexOf("\n[", bodyPos);
+        const qsizetype bodyPos = headerPos + section.size() + 5;
+        const qsizetype nextLine = low.indexOf(QStringLiteral("\n["), bodyPos);
         const qsizetype nextPos = nextLine < 0 ? text.size() - 2 : nextLine + 1;
-        const qsizetype keyPos = low.indexOf("\n" + file.lower(keyBytes + "="), headerPos);
+        const qsizetype keyPos = low.indexOf(QLatin1Char('\n') + file.lower(key + QLatin1Char('=')), headerPos);
         text.chop(2);
         if (keyPos < 0 || keyPos > nextPos) {
             text.insert(bodyPos + 1, entry + crlf);
         } else {
-            qsizetype end = text.indexOf('\r', keyPos);
+            qsizetype end = text.indexOf(QLatin1Char('\r'), keyPos);
             if (end < 0)
                 end = text.size();
             text.replace(keyPos + 1, end - keyPos - 1, entry);
@@ -158,19 +162,19 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
     }
 
     text.remove(0, 1);
-    while (text.contains("\r\n\r\n\r\n"))
-        text.replace("\r\n\r\n\r\n", "\r\n\r\n");
-    while (!text.isEmpty() && uchar(text.back()) <= 13)
+    const QString threeBreaks = crlf + crlf + crlf, twoBreaks = crlf + crlf;
+    while (text.contains(threeBreaks))
+        text.replace(threeBreaks, twoBreaks);
+    while (!text.isEmpty() && isTrimmed(text.back()))
         text.chop(1);
-    while (!text.isEmpty() && uchar(text.front()) <= 13)
+    while (!text.isEmpty() && isTrimmed(text.front()))
         text.remove(0, 1);
     text += crlf;
 
-    if (file.format.byteOrderMark)
-        text.prepend(Utf8Bom);
     // Written completely beside the old file, then put in its place, so a
     // crash or a full disk never leaves a torn settings file.
-    RuntimeError::check(SafeFile::replaceFile(fileName, text, SafeFile::Durability::Synced), fileName);
+    RuntimeError::check(
+        SafeFile::replaceFile(fileName, encodeFile(text, file.format), SafeFile::Durability::Synced), fileName);
 }
 
 QString UCasePart(const QString &text, int start, int count)

@@ -1,9 +1,11 @@
 // Settings file: any file bytes, any section, key and value. Neither reading
 // nor writing may crash or hang, a refused write leaves the file alone, and a
 // write that the file format can hold reads back: the key gives the value,
-// the other keys keep theirs, a leading byte-order mark stays, and the file
-// ends with exactly one CR LF. Files that are no valid UTF-8 are read as
-// Windows-1252; the model decodes them with Qt's own converter.
+// the other keys keep theirs, a byte-order mark stays, and the file ends with
+// exactly one CR LF. Files that are no valid UTF-8 are read as Windows-1252;
+// files with a UTF-16 byte-order mark as UTF-16. The model decodes them with
+// Qt's own converters. Control characters before the text (and before its
+// byte-order mark) lead no line.
 
 #include "RuntimeError.h"
 #include "mGlobal.h"
@@ -21,8 +23,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -103,38 +105,92 @@ struct Case
 }
 
 const QByteArray Bom = QByteArrayLiteral("\xEF\xBB\xBF");
+const QByteArray Utf16LeBom = QByteArrayLiteral("\xFF\xFE");
+const QByteArray Utf16BeBom = QByteArrayLiteral("\xFE\xFF");
 
-// How the model reads a file: its byte-order mark aside, UTF-8 when the bytes
-// are exactly that, else Windows-1252.
+QString fromUtf16(const QByteArray &bytes, bool little)
+{
+    QString text;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto a = uchar(bytes[i]), b = uchar(bytes[i + 1]);
+        text += QChar(little ? char16_t(a | b << 8) : char16_t(a << 8 | b));
+    }
+    return text;
+}
+
+QByteArray toUtf16(const QString &text, bool little)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+        bytes.append(little ? lo : hi).append(little ? hi : lo);
+    }
+    return bytes;
+}
+
+QString fromCp1252(const QByteArray &bytes)
+{
+    QStringDecoder decoder("windows-1252");
+    return decoder.decode(bytes);
+}
+
+// How the model reads a file: control characters up to CR before it aside,
+// then its byte-order mark aside; UTF-16 after a UTF-16 mark, else UTF-8 when
+// the bytes are exactly that, else Windows-1252.
 struct Form
 {
-    bool bom = false;
+    enum class Kind { Plain, Utf8Bom, Utf16LE, Utf16BE };
+    Kind kind = Kind::Plain;
     bool cp1252 = false;
+    // UTF-16 of even length without a lone surrogate: what a round trip can
+    // promise to keep.
+    bool valid = true;
+    QByteArray raw; // the bytes after the mark
 
     explicit Form(const QByteArray &file)
-        : bom(file.startsWith(Bom))
     {
-        const QByteArray body = this->body(file);
-        cp1252 = QString::fromUtf8(body).toUtf8() != body;
+        qsizetype lead = 0;
+        while (lead < file.size() && uchar(file[lead]) <= 13)
+            ++lead;
+        raw = file.mid(lead);
+        for (const auto &[bom, kindOfBom] : { std::pair(Utf16LeBom, Kind::Utf16LE),
+                 std::pair(Utf16BeBom, Kind::Utf16BE), std::pair(Bom, Kind::Utf8Bom) }) {
+            if (raw.startsWith(bom)) {
+                kind = kindOfBom;
+                raw = raw.mid(bom.size());
+                break;
+            }
+        }
+        if (utf16()) {
+            const QString units = fromUtf16(raw, kind == Kind::Utf16LE);
+            valid = raw.size() % 2 == 0 && QString::fromUtf8(units.toUtf8()) == units;
+        } else {
+            cp1252 = QString::fromUtf8(raw).toUtf8() != raw;
+        }
     }
-    QByteArray body(const QByteArray &file) const { return bom ? file.mid(Bom.size()) : file; }
-    QString decode(const QByteArray &bytes) const
+    bool utf16() const { return kind == Kind::Utf16LE || kind == Kind::Utf16BE; }
+    QByteArray mark() const
     {
-        if (!cp1252)
-            return QString::fromUtf8(bytes);
-        QStringDecoder decoder("windows-1252");
-        return decoder.decode(bytes);
+        return kind == Kind::Utf16LE ? Utf16LeBom
+            : kind == Kind::Utf16BE  ? Utf16BeBom
+            : kind == Kind::Utf8Bom  ? Bom
+                                     : "";
     }
-    QByteArray encode(const QString &text) const
+    // The text the lines are read from.
+    QString text() const
     {
-        if (!cp1252)
-            return text.toUtf8();
-        QStringEncoder encoder("windows-1252");
-        return encoder.encode(text);
+        QString all = utf16() ? fromUtf16(raw, kind == Kind::Utf16LE)
+            : cp1252          ? fromCp1252(raw)
+                              : QString::fromUtf8(raw);
+        qsizetype lead = 0;
+        while (lead < all.size() && all.at(lead).unicode() <= 13)
+            ++lead;
+        return all.mid(lead);
     }
     // Section and key names match the way the file matches them: character
     // by character, lower-cased where that keeps the character's encoded
-    // length (in Windows-1252: where the lower-case letter has a byte).
+    // length (in Windows-1252: where the lower-case letter has a byte; in
+    // UTF-16 always).
     QString fold(const QString &name) const
     {
         QString out = name;
@@ -142,7 +198,7 @@ struct Form
             const QChar lower = c.toLower();
             if (c.isSurrogate())
                 continue;
-            if (cp1252 ? canEncode(lower) : QString(lower).toUtf8().size() == QString(c).toUtf8().size())
+            if (utf16() || (cp1252 ? canEncode(lower) : QString(lower).toUtf8().size() == QString(c).toUtf8().size()))
                 c = lower;
         }
         return out;
@@ -172,15 +228,15 @@ QString withoutTrailingControls(QString text)
     return text;
 }
 
-QList<QByteArray> lines(const QByteArray &text)
+QStringList lines(const QString &text)
 {
-    QList<QByteArray> out;
+    QStringList out;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n')
+        if (text[i] != u'\r' && text[i] != u'\n')
             continue;
         out.append(text.mid(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
             ++i;
         start = i + 1;
     }
@@ -191,15 +247,15 @@ QList<QByteArray> lines(const QByteArray &text)
 
 // Every name a line of the file could give a key: the text before the first
 // "=" of each line that is no section line. Capped, for speed.
-QStringList keysInFile(const QByteArray &file, const Form &form)
+QStringList keysInFile(const Form &form)
 {
     QStringList keys;
     QStringList folded;
-    for (const QByteArray &line : lines(form.body(file))) {
-        const qsizetype eq = line.indexOf('=');
-        if (line.startsWith('[') || eq < 0)
+    for (const QString &line : lines(form.text())) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (line.startsWith(u'[') || eq < 0)
             continue;
-        const QString key = form.decode(line.left(eq));
+        const QString key = line.left(eq);
         if (folded.contains(form.fold(key)))
             continue;
         keys << key;
@@ -210,64 +266,50 @@ QStringList keysInFile(const QByteArray &file, const Form &form)
     return keys;
 }
 
-QStringList sectionsInFile(const QByteArray &file, const Form &form)
+QStringList sectionsInFile(const Form &form)
 {
     QStringList sections;
-    for (const QByteArray &line : lines(form.body(file))) {
-        if (line.startsWith('[') && line.endsWith(']') && line.size() >= 2)
-            sections << form.decode(line.mid(1, line.size() - 2));
+    for (const QString &line : lines(form.text())) {
+        if (line.startsWith(u'[') && line.endsWith(u']') && line.size() >= 2)
+            sections << line.mid(1, line.size() - 2);
     }
     return sections;
-}
-
-// A line's text as a name, or nothing when its bytes are no valid text: such
-// bytes can never equal a name given as text, whatever their case.
-std::optional<QString> asText(const QByteArray &bytes, const Form &form)
-{
-    const QString text = form.decode(bytes);
-    if (form.encode(text) != bytes)
-        return std::nullopt;
-    return text;
 }
 
 // How many lines a write must add: none when the key already stands in the
 // first block of the section (from its first header that ends in a line
 // break to the next line that begins with "["), where it is replaced; one
 // when it goes under that header; two when the section is appended.
-int linesAdded(const QByteArray &file, const Form &form, const QString &section, const QString &key)
+int linesAdded(const Form &form, const QString &section, const QString &key)
 {
-    const QList<QByteArray> all = lines(form.body(file));
-    const bool lastLineEnded = file.endsWith('\r') || file.endsWith('\n');
+    const QString text = form.text();
+    const QStringList all = lines(text);
+    const bool lastLineEnded = text.endsWith(u'\r') || text.endsWith(u'\n');
     const QString header = form.fold(QLatin1Char('[') + section + QLatin1Char(']'));
     const QString wanted = form.fold(key);
-    const qsizetype wantedBytes = form.encode(key).size();
     bool inBlock = false;
     for (qsizetype i = 0; i < all.size(); ++i) {
-        const QByteArray &line = all.at(i);
+        const QString &line = all.at(i);
         if (!inBlock) {
             const bool ended = i + 1 < all.size() || lastLineEnded;
-            const std::optional<QString> text = asText(line, form);
-            inBlock = ended && text && form.fold(*text) == header;
+            inBlock = ended && form.fold(line) == header;
             continue;
         }
-        if (line.startsWith('['))
+        if (line.startsWith(u'['))
             return 1;
-        if (line.size() > wantedBytes && line[wantedBytes] == '=') {
-            const std::optional<QString> name = asText(line.left(wantedBytes), form);
-            if (name && form.fold(*name) == wanted)
-                return 0;
-        }
+        if (line.size() > key.size() && line[key.size()] == u'=' && form.fold(line.left(key.size())) == wanted)
+            return 0;
     }
     return inBlock ? 1 : 2;
 }
 
 // Lines that hold anything but control characters: the only ones a write
 // can neither collapse (runs of empty lines) nor trim (the file's ends).
-qsizetype solidLines(const QByteArray &file, const Form &form)
+qsizetype solidLines(const Form &form)
 {
     qsizetype count = 0;
-    for (const QByteArray &line : lines(form.body(file))) {
-        if (std::any_of(line.begin(), line.end(), [](char c) { return uchar(c) > 13; }))
+    for (const QString &line : lines(form.text())) {
+        if (std::any_of(line.begin(), line.end(), [](QChar c) { return c.unicode() > 13; }))
             ++count;
     }
     return count;
@@ -275,7 +317,7 @@ qsizetype solidLines(const QByteArray &file, const Form &form)
 
 // Writes that the format itself cannot carry back. Such inputs are still
 // written, to find crashes and hangs, but their result is not checked.
-bool roundTripPromised(const Case &c, const Form &form)
+bool roundTripPromised(const Case &c)
 {
     // A line that begins with "[" is a section line, never a key.
     if (c.key.startsWith(QLatin1Char('[')))
@@ -283,16 +325,6 @@ bool roundTripPromised(const Case &c, const Form &form)
     // The key of a line is what stands before its first "="; "a=b" is key
     // "a" with a value beginning "b=", so writing it changes key "a".
     if (c.key.contains(QLatin1Char('=')))
-        return false;
-    // A write removes the control characters that begin the file; when they
-    // stand before a "[" on the first line, that line becomes a section line
-    // and can take over keys that a later header of the same name held. (The
-    // text begins after a byte-order mark.)
-    const QByteArray text = form.body(c.before);
-    qsizetype lead = 0;
-    while (lead < text.size() && uchar(text[lead]) <= 13)
-        ++lead;
-    if (lead > 0 && lead < text.size() && text[lead] == '[' && text[lead - 1] != '\r' && text[lead - 1] != '\n')
         return false;
     return true;
 }
@@ -318,8 +350,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int sectionChoice = provider.ConsumeIntegralInRange(0, 3);
     const int keyChoice = provider.ConsumeIntegralInRange(0, 3);
     const int pick = provider.ConsumeIntegral<uint8_t>();
-    // What common Windows editors put first, too rare in random bytes.
-    const bool withBom = provider.ConsumeIntegralInRange(0, 3) == 0;
+    // What common Windows editors put first, too rare in random bytes: a
+    // UTF-8 byte-order mark (0), or the file in UTF-16 with its mark, made
+    // from the file's text (1, 2) or from its raw bytes (3).
+    const int marked = provider.ConsumeIntegralInRange(0, 7);
     const std::string sectionText = provider.ConsumeRandomLengthString(16);
     const std::string keyText = provider.ConsumeRandomLengthString(24);
     const std::string valueText = provider.ConsumeRandomLengthString(48);
@@ -327,13 +361,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Case c;
     c.before = QByteArray(reinterpret_cast<const char *>(rest.data()), qsizetype(rest.size()));
-    if (withBom)
+    if (marked == 0) {
         c.before.prepend(Bom);
+    } else if (marked <= 2) {
+        const QString text
+            = QString::fromUtf8(c.before).toUtf8() == c.before ? QString::fromUtf8(c.before) : fromCp1252(c.before);
+        c.before = marked == 1 ? Utf16LeBom + toUtf16(text, true) : Utf16BeBom + toUtf16(text, false);
+    } else if (marked == 3) {
+        c.before.prepend(Utf16LeBom);
+    }
     const Form form(c.before);
     // Mostly names that the file holds, so that the rewrite paths are taken
     // as often as the append paths.
-    const QStringList sections = sectionsInFile(c.before, form);
-    const QStringList fileKeys = keysInFile(c.before, form);
+    const QStringList sections = sectionsInFile(form);
+    const QStringList fileKeys = keysInFile(form);
     if (sectionChoice == 0)
         c.section = QString::fromUtf8(sectionText);
     else if (sectionChoice == 1 || sections.isEmpty())
@@ -377,13 +418,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
         WriteIniKey(iniPath(), c.section, c.key, c.value);
         const QByteArray after = fileBytes();
+        const Form afterForm(after);
+        // A UTF-16 file with a torn last unit or a lone surrogate is only
+        // read and written, for crashes and hangs.
+        if (!form.valid)
+            return 0;
         // Exactly one CR LF at the end: a write trims every control character
         // there before adding it, and "key=" always leaves something.
-        if (after.size() < 3 || !after.endsWith("\r\n") || uchar(after[after.size() - 3]) <= 13)
+        const QString afterText = afterForm.text();
+        if (afterText.size() < 3 || !afterText.endsWith(u"\r\n") || afterText.at(afterText.size() - 3).unicode() <= 13)
             fail(c, "the file does not end with exactly one CR LF");
-        // (A file without one can come to begin with those bytes when the
-        // control characters before them are trimmed.)
-        if (form.bom && !after.startsWith(Bom))
+        // The mark begins the file, the control characters before it gone.
+        if (!after.startsWith(form.mark()))
             fail(c, "the byte-order mark was not kept");
         // A Windows-1252 file whose only bytes that are no UTF-8 were just
         // overwritten reads as UTF-8 from now on: its encoding is told from
@@ -391,21 +437,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const bool keptInCodePage = std::all_of(c.section.begin(), c.section.end(), Form::canEncode)
             && std::all_of(c.key.begin(), c.key.end(), Form::canEncode)
             && std::all_of(c.value.begin(), c.value.end(), Form::canEncode);
-        if (form.cp1252 && keptInCodePage && !Form(after).cp1252)
+        if (form.cp1252 && keptInCodePage && !afterForm.cp1252)
             return 0;
-        if (!roundTripPromised(c, form))
+        if (!roundTripPromised(c))
             return 0;
         // The key's line is replaced in place, or one line (or a header and a
         // line) is added: a write never leaves the old line to shadow or be
         // shadowed by the new one.
-        // Counted as the file before was: bytes of a mark that only came to
-        // lead the file are a line like any other.
-        Form afterForm(after);
-        afterForm.bom = form.bom;
-        const qsizetype expectedLines = solidLines(c.before, form) + linesAdded(c.before, form, c.section, c.key);
-        if (solidLines(after, afterForm) != expectedLines)
+        const qsizetype expectedLines = solidLines(form) + linesAdded(form, c.section, c.key);
+        if (solidLines(afterForm) != expectedLines)
             fail(c, "the write did not replace the key's line or add exactly its own", QString::number(expectedLines),
-                QString::number(solidLines(after, afterForm)));
+                QString::number(solidLines(afterForm)));
 
         // Control characters that end the file's last line are removed by
         // every write, and so from a value that stands last.

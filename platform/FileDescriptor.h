@@ -29,6 +29,13 @@ public:
         m_fd = -1;
         return ::close(fd) == 0 ? 0 : errno;
     }
+    // Takes `fd` in place of what it held, which is closed.
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;

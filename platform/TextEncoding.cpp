@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -42,6 +43,14 @@ QString decodeLocal(const QByteArray &bytes)
     return decoder.decode(bytes);
 }
 
+const QByteArray Utf16LeBom = QByteArrayLiteral("\xFF\xFE");
+const QByteArray Utf16BeBom = QByteArrayLiteral("\xFE\xFF");
+
+bool isUtf16(TextFormat::Encoding encoding)
+{
+    return encoding == TextFormat::Encoding::Utf16LE || encoding == TextFormat::Encoding::Utf16BE;
+}
+
 bool isLocal(const QByteArray &bytes)
 {
     for (const char c : bytes) {
@@ -53,9 +62,27 @@ bool isLocal(const QByteArray &bytes)
 
 } // namespace
 
+QByteArray byteOrderMarkOf(const TextFormat &format)
+{
+    if (!format.byteOrderMark)
+        return {};
+    switch (format.encoding) {
+    case TextFormat::Encoding::Utf16LE: return Utf16LeBom;
+    case TextFormat::Encoding::Utf16BE: return Utf16BeBom;
+    case TextFormat::Encoding::Local:
+    case TextFormat::Encoding::Windows1252: break;
+    }
+    return Utf8Bom;
+}
+
 TextFormat detectTextFormat(const QByteArray &bytes, bool withBom)
 {
     TextFormat format;
+    for (const auto &[bom, encoding] : { std::pair(Utf16LeBom, TextFormat::Encoding::Utf16LE),
+             std::pair(Utf16BeBom, TextFormat::Encoding::Utf16BE) }) {
+        if (withBom && bytes.startsWith(bom))
+            return { encoding, true };
+    }
     QByteArray body = bytes;
     if (withBom && bytes.startsWith(Utf8Bom)) {
         format.byteOrderMark = true;
@@ -69,6 +96,15 @@ QString decodeText(const QByteArray &bytes, TextFormat::Encoding encoding)
 {
     if (encoding == TextFormat::Encoding::Local)
         return decodeLocal(bytes);
+    if (isUtf16(encoding)) {
+        const bool little = encoding == TextFormat::Encoding::Utf16LE;
+        QString text(bytes.size() / 2, Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const auto first = uchar(bytes[2 * i]), second = uchar(bytes[2 * i + 1]);
+            text[i] = QChar(little ? char16_t(first | second << 8) : char16_t(first << 8 | second));
+        }
+        return text;
+    }
     QString text(bytes.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < bytes.size(); ++i)
         text[i] = QChar(cp1252ToUnicode(uchar(bytes[i])));
@@ -79,6 +115,8 @@ bool canEncodeText(const QString &text, TextFormat::Encoding encoding)
 {
     if (encoding == TextFormat::Encoding::Local)
         return QString::fromLocal8Bit(text.toLocal8Bit()) == text;
+    if (isUtf16(encoding))
+        return true;
     for (const QChar c : text) {
         if (unicodeToCp1252(c.unicode()) < 0)
             return false;
@@ -90,6 +128,16 @@ QByteArray encodeText(const QString &text, TextFormat::Encoding encoding)
 {
     if (encoding == TextFormat::Encoding::Local)
         return text.toLocal8Bit();
+    if (isUtf16(encoding)) {
+        const bool little = encoding == TextFormat::Encoding::Utf16LE;
+        QByteArray bytes(2 * text.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t unit = text.at(i).unicode();
+            bytes[2 * i + (little ? 0 : 1)] = char(unit & 0xFF);
+            bytes[2 * i + (little ? 1 : 0)] = char(unit >> 8);
+        }
+        return bytes;
+    }
     QByteArray bytes(text.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i) {
         const int byte = unicodeToCp1252(text.at(i).unicode());
@@ -100,7 +148,8 @@ QByteArray encodeText(const QString &text, TextFormat::Encoding encoding)
 
 QString decodeFile(const QByteArray &bytes, const TextFormat &format)
 {
-    const qsizetype skip = format.byteOrderMark && bytes.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    const QByteArray bom = byteOrderMarkOf(format);
+    const qsizetype skip = !bom.isEmpty() && bytes.startsWith(bom) ? bom.size() : 0;
     return decodeText(bytes.mid(skip), format.encoding);
 }
 
@@ -109,7 +158,7 @@ QByteArray encodeFile(const QString &text, const TextFormat &format)
     TextFormat::Encoding encoding = format.encoding;
     if (!canEncodeText(text, encoding))
         encoding = TextFormat::Encoding::Local;
-    return (format.byteOrderMark ? Utf8Bom : QByteArray()) + encodeText(text, encoding);
+    return byteOrderMarkOf(format) + encodeText(text, encoding);
 }
 
 QString escapedBytes(const QByteArray &raw)

@@ -5,13 +5,16 @@
 
 // The 8-bit text files the program reads (settings, templates, Filters.txt)
 // are written in the local encoding, but files from older systems come in
-// Windows-1252. Such a file is read as Windows-1252 and written back the same
-// way, so that bytes the user did not edit come back exactly as they were.
+// Windows-1252, and a settings file saved by Windows' Notepad as "Unicode"
+// comes in UTF-16 with a byte-order mark. Such a file is read in its encoding
+// and written back the same way, so that bytes the user did not edit come
+// back exactly as they were.
 struct TextFormat
 {
-    enum class Encoding { Local, Windows1252 };
+    enum class Encoding { Local, Windows1252, Utf16LE, Utf16BE };
     Encoding encoding = Encoding::Local;
-    // A UTF-8 byte-order mark began the file; it is put back on writing.
+    // A byte-order mark began the file (UTF-8 before 8-bit text; always, for
+    // UTF-16); it is put back on writing.
     bool byteOrderMark = false;
 
     bool operator==(const TextFormat &) const = default;
@@ -20,15 +23,21 @@ struct TextFormat
 // The UTF-8 byte-order mark.
 inline const QByteArray Utf8Bom = QByteArrayLiteral("\xEF\xBB\xBF");
 
+// The byte-order mark a file in `format` begins with ("" for none).
+QByteArray byteOrderMarkOf(const TextFormat &format);
+
 // How `bytes` (a whole file, or one part of it) are encoded: the local
 // encoding when they decode in it and encode back to exactly the same bytes,
-// else Windows-1252. A leading byte-order mark is noted when `withBom` is set
-// and then takes no part in the decision.
+// else Windows-1252. When `withBom` is set, a leading byte-order mark is
+// noted and takes no part in the decision; a UTF-16 one (little or big
+// endian) makes the file UTF-16.
 TextFormat detectTextFormat(const QByteArray &bytes, bool withBom = false);
 
 // The text of `bytes` in `encoding` (no byte-order mark handling). Decoding
 // Windows-1252 never fails: its five unassigned bytes stand for the Latin-1
-// characters of the same value.
+// characters of the same value. UTF-16 is taken unit by unit, lone
+// surrogates included, so that it encodes back to the same bytes; an odd
+// last byte holds no unit and is dropped.
 QString decodeText(const QByteArray &bytes, TextFormat::Encoding encoding);
 
 // True when every character of `text` has a byte in `encoding`.

@@ -2,6 +2,7 @@
 
 #include "ErrorTrap.h"
 #include "RuntimeError.h"
+#include "SafeFile.h"
 #include "TextEncoding.h"
 
 #include <QDir>
@@ -175,6 +176,10 @@ public:
             }
             const char *name = entry->d_name;
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            // A file still being written, or what a killed build left: no
+            // clip, no script, and no file that keeps the walk going below.
+            if (name[0] == '.' && SafeFile::isTemporaryName(name))
                 continue;
             const EntryKind kind = kindOf(fd, entry);
             if (kind.kind == Kind::Other && !kind.link)

@@ -28,7 +28,8 @@ struct ScanOptions
 // A walk adds the clips of the folder and of every folder below it, depth
 // first: a folder's own clips (sorted by name) come before the rows of its
 // subfolders (sorted by name). A folder without files of its own, or whose
-// entries cannot be read, ends the descent on its branch. Links are followed,
+// entries cannot be read, ends the descent on its branch. A file under the
+// temporary name of a file being written counts for nothing. Links are followed,
 // but each real folder is walked once per scan folder, by whichever way
 // reaches it first. A clip is marked "Y" when a regular file or a link of any
 // kind (a broken one too) stands under its script's name. A failure inside

@@ -2,13 +2,12 @@
 
 #include "CErrorlog.h"
 #include "ErrorTrap.h"
-#include "FileSteps.h"
 #include "RuntimeError.h"
 #include "SafeFile.h"
 #include "Substitute.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
+#include <QSet>
 
 #include <cerrno>
 
@@ -38,6 +37,90 @@ QString batchPath(const QString &prefix, int n, const QString &dotExt)
 QString batchPrefix(const BuildOptions &options)
 {
     return CErrorlog::Bracket(options.avsFolder) + QStringLiteral("batch_file_");
+}
+
+bool stopRequested(const BuildOptions &options)
+{
+    return options.stopRequested && options.stopRequested();
+}
+
+bool isEexist(const SafeFile::Result &result)
+{
+    return result.failure == SafeFile::Result::System && result.error == EEXIST;
+}
+
+// A file that could not be created cannot be written or closed either.
+void requireOpen(const SafeFile::PendingFile &file, const QString &name)
+{
+    if (!file.isOpen())
+        throw RuntimeError(ErrNum::BadFileNameOrNumber,
+            RuntimeError::standardDescription(ErrNum::BadFileNameOrNumber) + QStringLiteral(": ") + name);
+}
+
+RuntimeError namesExhausted(const QString &prefix, const QString &dotExt)
+{
+    return RuntimeError(ErrNum::Overflow,
+        RuntimeError::standardDescription(ErrNum::Overflow) + QStringLiteral(": ") + prefix + QStringLiteral("0")
+            + dotExt + QStringLiteral(" to ") + prefix + QString::number(MaxBatchNumber) + dotExt
+            + QStringLiteral(" all exist"));
+}
+
+// Removes what killed builds left in each folder a build writes to, once.
+class Leftovers
+{
+public:
+    void removeIn(const QString &scriptPath)
+    {
+        const qsizetype slash = scriptPath.lastIndexOf(QDir::separator());
+        const QString folder = slash < 0 ? QString() : scriptPath.left(slash + 1);
+        if (!m_done.contains(folder)) {
+            m_done.insert(folder);
+            SafeFile::removeStaleTemporaries(folder);
+        }
+    }
+
+private:
+    QSet<QString> m_done;
+};
+
+enum class Outcome { Written, Kept, Failed };
+
+// Puts one clip's script in place. Under "Always" whatever stands there is
+// replaced without a look. Under "Ask" an existing script is asked about; a
+// new one never replaces a script that appeared while it was written, which
+// is asked about in turn.
+Outcome putScript(const QString &path, const QByteArray &bytes, const BuildOptions &options, const ErrorTrap &step,
+    const std::function<bool(const QString &scriptPath)> &askOverwrite)
+{
+    const auto replace
+        = [&] { RuntimeError::check(SafeFile::replaceFile(path, bytes), path, RuntimeError::Access::Write); };
+    if (!options.askBeforeOverwrite)
+        return step(replace) ? Outcome::Written : Outcome::Failed;
+    if (!SafeFile::fileOrLinkExists(path)) {
+        bool appeared = false;
+        const bool done = step([&] {
+            const SafeFile::Result created = SafeFile::createFile(path, bytes);
+            // Something other than a script (a folder, a FIFO) is refused
+            // as a replace would refuse it.
+            appeared = isEexist(created) && SafeFile::fileOrLinkExists(path);
+            if (appeared)
+                return;
+            if (isEexist(created))
+                replace();
+            else
+                RuntimeError::check(created, path, RuntimeError::Access::Write);
+        });
+        if (!done)
+            return Outcome::Failed;
+        if (!appeared)
+            return Outcome::Written;
+    }
+    // A question that could not be put must not cost the user the file.
+    bool overwrite = false;
+    step([&] { overwrite = askOverwrite(path); });
+    if (!overwrite)
+        return Outcome::Kept;
+    return step(replace) ? Outcome::Written : Outcome::Failed;
 }
 
 } // namespace
@@ -77,11 +160,14 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 {
     const QString dotExt = dotExtension(options);
     const QString specificFolder = CErrorlog::Bracket(options.avsFolder);
+    Leftovers leftovers;
     int written = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const ClipRow &row = rows.at(i);
         if (!row.checked)
             continue;
+        if (stopRequested(options))
+            break;
 
         QString path;
         QByteArray bytes;
@@ -92,27 +178,16 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
                 bytes = expandRow(row, parts, options.templateText).toLocal8Bit();
             }))
             continue;
+        leftovers.removeIn(path);
 
-        // Under "Always" the file is not even looked at: the write replaces
-        // it. A link counts as a script: "No" keeps it like any other.
-        bool keep = false;
-        if (options.askBeforeOverwrite && SafeFile::fileOrLinkExists(path)) {
-            // A question that could not be put must not cost the user the file.
-            keep = true;
-            step([&] { keep = !askOverwrite(path); });
-        }
-
-        bool inPlace = keep;
-        if (!keep) {
-            // Written beside the old script and renamed over it (or over a
-            // link, whose target stays as it was), so a full disk never
-            // leaves a torn script in place of the user's.
-            inPlace = step(
-                [&] { RuntimeError::check(SafeFile::replaceFile(path, bytes), path, RuntimeError::Access::Write); });
-            if (inPlace)
-                ++written;
-        }
-        if (inPlace && markScript)
+        // Written beside the old script and renamed over it (or over a link,
+        // whose target stays as it was), so a full disk or a killed build
+        // never leaves a torn script in place of the user's. A link counts as
+        // a script: "No" keeps it like any other.
+        const Outcome outcome = putScript(path, bytes, options, step, askOverwrite);
+        if (outcome == Outcome::Written)
+            ++written;
+        if (outcome != Outcome::Failed && markScript)
             step([&] { markScript(int(i)); });
     }
     return written;
@@ -122,52 +197,57 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
 {
     const QString prefix = batchPrefix(options);
     const QString dotExt = dotExtension(options);
+    SafeFile::removeStaleTemporaries(options.avsFolder);
 
-    QFile file;
-    bool created = false;
-    bool namesExhausted = false;
-    // Finding the free name and creating the file are one operation: a name is
-    // claimed by creating it exclusively, so a file that turns up between the
-    // look and the creation is skipped, never replaced.
-    step([&] {
-        for (int n = 0; n <= MaxBatchNumber; ++n) {
-            file.setFileName(batchPath(prefix, n, dotExt));
-            errno = 0;
-            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                created = true;
-                return;
-            }
-            const int err = errno;
-            RuntimeError error = FileSteps::openError(file);
-            if (err == EEXIST || QFileInfo::exists(file.fileName()))
-                continue;
-            throw error;
-        }
-        namesExhausted = true;
-        throw RuntimeError(ErrNum::Overflow,
-            RuntimeError::standardDescription(ErrNum::Overflow) + QStringLiteral(": ") + prefix + QStringLiteral("0")
-                + dotExt + QStringLiteral(" to ") + prefix + QString::number(MaxBatchNumber) + dotExt
-                + QStringLiteral(" all exist"));
-    });
-    if (namesExhausted)
+    // The name the file is meant to take, for messages: the first free one.
+    QString name;
+    for (int n = 0; n <= MaxBatchNumber && name.isEmpty(); ++n) {
+        if (SafeFile::entryAt(batchPath(prefix, n, dotExt)) == SafeFile::Entry::Missing)
+            name = batchPath(prefix, n, dotExt);
+    }
+    SafeFile::PendingFile file;
+    if (!step([&] {
+            if (name.isEmpty())
+                throw namesExhausted(prefix, dotExt);
+            RuntimeError::check(file.create(options.avsFolder), name, RuntimeError::Access::Write);
+        })
+        && name.isEmpty())
         return QString();
 
-    bool complete = created;
+    bool complete = file.isOpen();
     for (const ClipRow &row : rows) {
         if (!row.checked)
             continue;
+        // Part of a batch script is worth nothing: it goes.
+        if (stopRequested(options))
+            return QString();
         QByteArray bytes;
         // A row that gives no script name adds nothing; the others go on.
-        if (step([&] { bytes = scriptText(row, options.templateText).toLocal8Bit(); }))
-            complete &= step([&] { FileSteps::writeAll(file, bytes); });
+        if (step([&] { bytes = scriptText(row, options.templateText).toLocal8Bit(); })) {
+            complete &= step([&] {
+                requireOpen(file, name);
+                RuntimeError::check(file.append(bytes), name, RuntimeError::Access::Write);
+            });
+        }
     }
-    complete &= step([&] { FileSteps::close(file); });
-    // The file is new: a part of a batch script is worth nothing, and would
-    // take the name the next build should use.
-    if (created && !complete) {
-        file.close();
-        QFile::remove(file.fileName());
-        return QString();
-    }
-    return created ? file.fileName() : QString();
+    // Complete, it takes the first name free now, claimed in the same step
+    // that puts it there, so a file that turned up meanwhile is never replaced.
+    QString published;
+    const bool closed = step([&] {
+        requireOpen(file, name);
+        if (!complete)
+            return;
+        for (int n = 0; n <= MaxBatchNumber; ++n) {
+            const QString candidate = batchPath(prefix, n, dotExt);
+            const SafeFile::Result result = file.publish(candidate);
+            if (result.ok()) {
+                published = candidate;
+                return;
+            }
+            if (!isEexist(result))
+                throw RuntimeError::fromResult(result, candidate, RuntimeError::Access::Write);
+        }
+        throw namesExhausted(prefix, dotExt);
+    });
+    return closed ? published : QString();
 }

@@ -18,6 +18,10 @@ struct BuildOptions
     bool askBeforeOverwrite = false; // "Ask" rather than "Always"
     bool specificFolder = false; // "Specific script folder" rather than "Clip folder"
     QString avsFolder; // the specific script folder; may be empty (current folder)
+    // Asked between files and between the clips of a batch: true ends the
+    // build there (the program is asked to end). A script being written is
+    // finished first; an unfinished batch file is removed.
+    std::function<bool()> stopRequested = {};
 };
 
 // The highest number a batch file name can carry.
@@ -45,19 +49,23 @@ ScriptPreview previewScript(const ClipRow &row, const BuildOptions &options, boo
 
 // The per-clip build. Walks the rows in order and writes one script for each
 // checked row. Under "Ask", askOverwrite(path) is called for a script that
-// already exists; false keeps that file. markScript(row) is called for each
-// checked row whose script is now in place, written or kept; a row whose
-// script could not be written is not marked. Every step runs through `step`,
-// so a failure is logged and the build goes on. Returns the number of scripts
-// written.
+// already exists, or that appeared while its new text was written; false
+// keeps that file. markScript(row) is called for each checked row whose
+// script is now in place, written or kept; a row whose script could not be
+// written is not marked. Every step runs through `step`, so a failure is
+// logged and the build goes on. Each script is written beside its place and
+// put there whole; what a killed build left beside it is removed. Returns
+// the number of scripts written.
 int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step,
     const std::function<bool(const QString &scriptPath)> &askOverwrite, const std::function<void(int row)> &markScript);
 
 // The batch build: one new file "batch_file_<n>.<ext>" in the specific script
 // folder, n the smallest number whose name is free, holding the expansion of
-// every checked row one after the other. The file is created exclusively, so
-// no existing file is ever replaced. Returns the path of the file created, or
-// "" when none was (the failure is logged; when every name up to
+// every checked row one after the other. The file is written beside its place
+// and takes the first free name only when complete, never replacing anything,
+// so a killed build neither leaves part of a batch file nor uses up a number;
+// what a killed build left beside it is removed. Returns the path of the file
+// created, or "" when none was (the failure is logged; when every name up to
 // MaxBatchNumber is taken that is the only record and nothing is written). A
 // file that could not be written whole is removed again.
 QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step);

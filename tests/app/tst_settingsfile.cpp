@@ -21,6 +21,17 @@ template <typename Work> qint32 failure(Work work)
     return 0;
 }
 
+// `text` as UTF-16 with its byte-order mark, as Windows' Notepad saves "Unicode".
+QByteArray utf16(const QString &text, bool littleEndian = true)
+{
+    QByteArray bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const QChar c : text) {
+        const char low = char(c.unicode() & 0xFF), high = char(c.unicode() >> 8);
+        bytes.append(littleEndian ? low : high).append(littleEndian ? high : low);
+    }
+    return bytes;
+}
+
 } // namespace
 
 // The settings file is compared byte for byte: other programs and hand edits
@@ -121,6 +132,59 @@ private slots:
         write(u"Key1500"_s, u"changed"_s);
         QCOMPARE(bytes(), big.replace("Key1500=" + QByteArray(40, 'x'), "Key1500=changed"));
         QVERIFY(QFile::permissions(m_ini) & QFileDevice::WriteOwner);
+    }
+
+    // A file saved as UTF-16, either byte order, is read, and written back in
+    // UTF-16 of the same order with its mark: what was not edited comes back
+    // unit for unit, characters beyond any code page included.
+    void utf16FilesStayUtf16()
+    {
+        for (const bool little : { true, false }) {
+            const QString folders = u"/v/vid\u00e9os|/\u65e5\u672c \U0001D11E"_s;
+            QVERIFY(put(m_ini, utf16(u"[SETTINGS]\r\nmode=1\r\nMainFolder="_s + folders + u"\r\n"_s, little)));
+            QCOMPARE(read(u"Mode"_s), u"1"_s);
+            QCOMPARE(read(u"MainFolder"_s), folders);
+            write(u"Show"_s, u"0"_s);
+            write(u"Mode"_s, u"0"_s);
+            write(u"AvsFolder"_s, u"/\u03a9mega"_s);
+            QCOMPARE(bytes(),
+                utf16(u"[SETTINGS]\r\nAvsFolder=/\u03a9mega\r\nShow=0\r\nMode=0\r\nMainFolder="_s + folders + u"\r\n"_s,
+                    little));
+            QCOMPARE(read(u"AvsFolder"_s), u"/\u03a9mega"_s);
+            QCOMPARE(read(u"MainFolder"_s), folders);
+        }
+    }
+
+    // What a crash can leave before the text on some file systems (NUL
+    // bytes), and other control characters up to CR, lead no line: the
+    // header behind them, before or after a byte-order mark, is found by a
+    // read and by a write alike, and the write drops them, so a choice is
+    // written into the section a read finds.
+    void controlCharactersBeforeTheHeader_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray body = "[Settings]\r\nMode=0\r\nShow=1\r\n", written = "[Settings]\r\nMode=1\r\nShow=1\r\n";
+        const QByteArray bom = "\xEF\xBB\xBF";
+        QTest::newRow("nine NUL bytes before a byte-order mark") << QByteArray(9, '\0') + bom + body << bom + written;
+        QTest::newRow("NUL bytes after a byte-order mark") << bom + QByteArray(3, '\0') + body << bom + written;
+        QTest::newRow("a tab") << "\t" + body << written;
+        QTest::newRow("a line end, then a NUL byte") << "\r\n" + QByteArray(1, '\0') + body << written;
+        QTest::newRow("NUL bytes before a UTF-16 mark")
+            << QByteArray(4, '\0') + utf16(QString::fromLatin1(body)) << utf16(QString::fromLatin1(written));
+        QTest::newRow("NUL units after a UTF-16 mark") << utf16(QString(2, QChar(0)) + QString::fromLatin1(body), false)
+                                                       << utf16(QString::fromLatin1(written), false);
+    }
+    void controlCharactersBeforeTheHeader()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QVERIFY(put(m_ini, before));
+        QCOMPARE(read(u"Mode"_s), u"0"_s);
+        write(u"Mode"_s, u"1"_s);
+        QCOMPARE(bytes(), after);
+        QCOMPARE(read(u"Mode"_s), u"1"_s);
+        QCOMPARE(read(u"Show"_s), u"1"_s);
     }
 
     void lineBreaksForgedHeadersAndMissingFoldersFail()

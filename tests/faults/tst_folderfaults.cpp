@@ -131,6 +131,22 @@ private slots:
         QCOMPARE(logRecords(logDir.path()), QStringList());
     }
 
+    // A file under the hidden name of a file being written (what a killed
+    // build can leave) is never a clip, even with its extension on the list,
+    // nor a script, nor a file that keeps the walk going below its folder.
+    void temporaryFilesCountForNothing()
+    {
+        QTemporaryDir tree, logDir;
+        const QString root = QDir(tree.path()).canonicalPath();
+        QVERIFY(put(root + u"/a.avi"_s) && put(root + u"/.tovrane-0badf00d.tmp"_s));
+        QVERIFY(put(root + u"/only/.tovrane-12345678.tmp"_s) && put(root + u"/only/below/hidden.avi"_s));
+        const CErrorlog log(logDir.path(), u"tovrane"_s);
+        const ErrorTrap step(log, u"frmTovrane"_s, u"cmdScan_Click"_s), walkStep(log, u"frmTovrane"_s, u"ScanFolder"_s);
+        QCOMPARE(
+            scanFolders({ root }, { u"AVI|TMP"_s, false }, step, walkStep), QList<ClipRow> { clip(u"a.avi"_s, root) });
+        QCOMPARE(logRecords(logDir.path()), QStringList());
+    }
+
     // Names from disks written under another encoding: listed decoded, two
     // clips would share a name, the marks would follow scripts that belong to
     // neither, and the build would write scripts for files that do not exist.

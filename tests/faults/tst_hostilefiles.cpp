@@ -11,6 +11,7 @@
 #include "ScriptRemoval.h"
 #include "TemplateFile.h"
 #include "TestFiles.h"
+#include "Unprivileged.h"
 #include "mGlobal.h"
 
 #include <QProcess>
@@ -21,9 +22,15 @@
 #include <QtTest>
 
 #include <numeric>
+#include <vector>
 
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -49,6 +56,74 @@ template <typename Work> int refused(Work &&work)
 ClipRow clip(const QString &file, const QString &location)
 {
     return ClipRow { true, file, location, u"-"_s };
+}
+
+// Systems that lack what the program uses first when it writes a new file:
+// a kernel that names a file without a name only through /proc (before
+// 6.10, for a user without privileges), and file systems with no files
+// without a name whose rename cannot spare an existing name, with hard links
+// (NFS, many FUSE ones) or without (FAT).
+enum class OtherSystem { OlderKernel, Nfs, Fat };
+
+// From now on this process gets from the system what `other` gives.
+bool behaveAs(OtherSystem other)
+{
+    std::vector<sock_filter> filter;
+    const auto add = [&](std::initializer_list<sock_filter> part) { filter.insert(filter.end(), part); };
+    // `call` fails with `error` when its argument `arg` has the bits `flags`.
+    const auto refuse = [&](long call, int arg, __u32 flags, int error) {
+        add({ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(call), 0, __u8(arg < 0 ? 1 : 4)) });
+        if (arg >= 0)
+            add({ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, __u32(offsetof(seccomp_data, args) + 8 * arg)),
+                BPF_STMT(BPF_ALU | BPF_AND | BPF_K, flags), BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, flags, 0, 1) });
+        add({ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | __u32(error)) });
+    };
+    if (other == OtherSystem::OlderKernel) {
+        refuse(SYS_linkat, 4, AT_EMPTY_PATH, ENOENT);
+    } else {
+        refuse(SYS_openat, 2, __O_TMPFILE, EOPNOTSUPP);
+        refuse(SYS_renameat2, 4, RENAME_NOREPLACE, EINVAL);
+    }
+    if (other == OtherSystem::Fat) {
+#ifdef SYS_link
+        refuse(SYS_link, -1, 0, EPERM);
+#endif
+        refuse(SYS_linkat, -1, 0, EPERM);
+    }
+    add({ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW) });
+    const sock_fprog program { static_cast<unsigned short>(filter.size()), filter.data() };
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Whether the system now answers as `other` would.
+bool behavesAs(OtherSystem other, const QString &folder)
+{
+    const QByteArray dir = QFile::encodeName(folder), from = dir + "/probe", to = dir + "/probe.copy";
+    if (!put(QFile::decodeName(from)))
+        return false;
+    const int anonymous = ::open(dir.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+    const int anonymousError = errno;
+    const bool named = anonymous >= 0 && ::linkat(anonymous, "", AT_FDCWD, to.constData(), AT_EMPTY_PATH) == 0;
+    const int namedError = errno;
+    if (anonymous >= 0)
+        ::close(anonymous);
+    ::unlink(to.constData());
+    const bool renamed = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0;
+    const int renameError = errno;
+    const bool linked = !renamed && ::link(from.constData(), to.constData()) == 0;
+    const int linkError = errno;
+    ::unlink(from.constData());
+    ::unlink(to.constData());
+    switch (other) {
+    case OtherSystem::OlderKernel: return anonymous >= 0 && !named && namedError == ENOENT && renamed;
+    case OtherSystem::Nfs:
+        return anonymous < 0 && anonymousError == EOPNOTSUPP && !renamed && renameError == EINVAL && linked;
+    case OtherSystem::Fat:
+        return anonymous < 0 && anonymousError == EOPNOTSUPP && !renamed && renameError == EINVAL && !linked
+            && linkError == EPERM;
+    }
+    return false;
 }
 
 } // namespace
@@ -210,6 +285,99 @@ private slots:
         QStringList logged = records();
         QVERIFY(logged.removeAll(u"Mode_0 61"_s) >= 1); // how many batch steps fail depends on buffering
         QCOMPARE(logged, (QStringList { u"Mode_1 61"_s, u"Mode_1 61"_s, u"SaveTemplate 61"_s, u"AddFolder 61"_s }));
+    }
+
+    // Where the folder refuses a file beside the one to be replaced (a
+    // read-only program or clip folder; a shared folder whose sticky bit
+    // keeps others' files from being renamed over), a file the user may
+    // write is written in place, as a plain overwrite would: scripts, the
+    // settings and a template. A link there is still never written through,
+    // and a new file cannot be made: only those two are logged.
+    void lockedFoldersStillTakeWritableFiles()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make files of two users");
+        const QString readOnly = dir(u"readonly"_s), shared = dir(u"shared"_s), elsewhere = dir(u"elsewhere"_s);
+        const QString target = elsewhere + u"/target.txt"_s;
+        const QStringList usersFiles { readOnly + u"/x.avs"_s, readOnly + u"/Settings.ini"_s, readOnly + u"/t.avt"_s,
+            shared + u"/own.avs"_s };
+        const QString othersFile = shared + u"/y.avs"_s;
+        for (const QString &file : usersFiles + QStringList { othersFile, target })
+            QVERIFY(put(file, "[Settings]\r\nMode=0\r\n"));
+        for (const QString &file : usersFiles)
+            QVERIFY(::chown(QFile::encodeName(file).constData(), 65534, 65534) == 0 && setMode(file, 0644));
+        QVERIFY(setMode(othersFile, 0666) && QFile::link(target, readOnly + u"/l.avs"_s));
+        QVERIFY(setMode(m_tmp.path(), 0755) && setMode(m_root + u"/log"_s, 0777));
+        QVERIFY(setMode(readOnly, 0555) && setMode(shared, 01777));
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(othersFile).constData(), &before), 0);
+
+        const QList<ClipRow> rows { clip(u"x.avi"_s, readOnly), clip(u"l.avi"_s, readOnly), clip(u"n.avi"_s, readOnly),
+            clip(u"y.avi"_s, shared), clip(u"own.avi"_s, shared) };
+        int written = -1;
+        bool saved = false;
+        {
+            const Unprivileged asUser;
+            QVERIFY(asUser.ok());
+            QVERIFY(!Unprivileged::mayAccess(readOnly, W_OK) && Unprivileged::mayAccess(readOnly + u"/x.avs"_s, W_OK));
+            written = buildPerClip(rows, { u"%CLIP%"_s, u"avs"_s, false, false, {} }, trap(u"Mode_1"_s), {}, {});
+            trap(u"AddFolder"_s)([&] { WriteIniKey(readOnly + u"/Settings.ini"_s, u"Settings"_s, u"Mode"_s, u"1"_s); });
+            saved = saveTemplateText(readOnly + u"/t.avt"_s, u"Blur(1.0)"_s, {}, trap(u"SaveTemplate"_s));
+        }
+        QCOMPARE(written, 3);
+        QVERIFY(saved);
+        QCOMPARE(readBytes(readOnly + u"/x.avs"_s) + readBytes(shared + u"/own.avs"_s) + readBytes(othersFile),
+            QByteArray("xowny"));
+        QCOMPARE(readBytes(readOnly + u"/Settings.ini"_s), QByteArray("[Settings]\r\nMode=1\r\n"));
+        QCOMPARE(readBytes(readOnly + u"/t.avt"_s), QByteArray("Blur(1.0)"));
+        // The other user's file is still theirs, and still the same file.
+        struct stat after;
+        QCOMPARE(::stat(QFile::encodeName(othersFile).constData(), &after), 0);
+        QVERIFY(after.st_ino == before.st_ino && after.st_uid == 0 && (after.st_mode & 07777) == 0666);
+        QVERIFY(isLink(readOnly + u"/l.avs"_s));
+        QCOMPARE(readBytes(target), QByteArray("[Settings]\r\nMode=0\r\n"));
+        QCOMPARE(tree(readOnly), (QStringList { u"Settings.ini"_s, u"l.avs"_s, u"t.avt"_s, u"x.avs"_s }));
+        QCOMPARE(tree(shared), (QStringList { u"own.avs"_s, u"y.avs"_s }));
+        QCOMPARE(records(), (QStringList { u"Mode_1 70"_s, u"Mode_1 70"_s }));
+        QVERIFY(setMode(readOnly, 0755));
+    }
+
+    // On systems that lack what the program uses first, a new script or
+    // batch file still never replaces what stands under its name, a file
+    // that was there is replaced, and nothing is left beside them.
+    void newFilesOnOtherSystems()
+    {
+        for (const OtherSystem other : { OtherSystem::OlderKernel, OtherSystem::Nfs, OtherSystem::Fat }) {
+            const QString out = dir(u"system%1"_s.arg(int(other)));
+            QVERIFY(put(out + u"/batch_file_0.avs"_s, "kept") && put(out + u"/taken.avs"_s, "kept"));
+            QVERIFY(put(out + u"/replaced.avs"_s, "old"));
+            const pid_t child = ::fork();
+            if (child == 0) {
+                int failed = behaveAs(other) && behavesAs(other, out) ? 0 : 1;
+                const SafeFile::Result taken = SafeFile::createFile(out + u"/taken.avs"_s, "new");
+                failed |= taken.failure == SafeFile::Result::System && taken.error == EEXIST ? 0 : 2;
+                failed |= SafeFile::createFile(out + u"/free.avs"_s, "new").ok() ? 0 : 4;
+                failed |= SafeFile::replaceFile(out + u"/replaced.avs"_s, "new").ok() ? 0 : 8;
+                failed |= SafeFile::replaceFile(out + u"/made.avs"_s, "new").ok() ? 0 : 16;
+                const BuildOptions options { u"%CLIP%"_s, u"avs"_s, false, false, out };
+                const QString batch = buildBatch({ clip(u"batch.avi"_s, out) }, options, trap(u"Mode_0"_s));
+                failed |= batch == out + u"/batch_file_1.avs"_s ? 0 : 32;
+                ::_exit(failed);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 0);
+            QCOMPARE(tree(out),
+                (QStringList { u"batch_file_0.avs"_s, u"batch_file_1.avs"_s, u"free.avs"_s, u"made.avs"_s,
+                    u"replaced.avs"_s, u"taken.avs"_s }));
+            QCOMPARE(
+                readBytes(out + u"/batch_file_0.avs"_s) + readBytes(out + u"/taken.avs"_s), QByteArray("keptkept"));
+            QCOMPARE(readBytes(out + u"/free.avs"_s) + readBytes(out + u"/made.avs"_s)
+                    + readBytes(out + u"/replaced.avs"_s) + readBytes(out + u"/batch_file_1.avs"_s),
+                QByteArray("newnewnewbatch"));
+        }
+        QCOMPARE(records(), QStringList());
     }
 
     // Killing the program in the middle of a change must leave the earlier

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/file.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -198,6 +200,47 @@ private slots:
         QCOMPARE(after.size(), before.size());
         for (qsizetype i = 0; i < after.size(); ++i)
             QCOMPARE(after[i].size(), before[i].size());
+    }
+
+    // Asked to stop, a build ends between files: every script written is
+    // whole and none is begun after; a batch file is not left in part.
+    void stoppedBuilds()
+    {
+        const QString a = dir(u"a"_s), out = dir(u"out"_s);
+        const QList<ClipRow> rows { clip(u"c1.avi"_s, a), clip(u"c2.avi"_s, a, false), clip(u"c3.avi"_s, a),
+            clip(u"c4.avi"_s, a) };
+        int asks = 0;
+        BuildOptions stopping = options(u"%CLIP%"_s, out);
+        stopping.stopRequested = [&] { return ++asks > 2; };
+        QCOMPARE(buildPerClip(rows, stopping, trap(u"Mode_1"_s), {}, {}), 2);
+        QCOMPARE(tree(a), (QStringList { u"c1.avs"_s, u"c3.avs"_s }));
+        asks = 0;
+        QCOMPARE(buildBatch(rows, stopping, trap(u"Mode_0"_s)), QString());
+        QCOMPARE(asks, 3);
+        QCOMPARE(tree(out), QStringList());
+        QCOMPARE(records(), QStringList());
+    }
+
+    // What a killed build left beside the scripts and the batch files is
+    // removed by the next build that writes there; a file that another
+    // build is still writing is left alone.
+    void leftoversOfKilledBuilds()
+    {
+        const QString a = dir(u"a"_s), out = dir(u"out"_s);
+        for (const QString &folder : { a, out })
+            QVERIFY(put(folder + sep + u".tovrane-0badf00d.tmp"_s, "half a script"));
+        // Another build writing under such a name holds it locked.
+        const QString other = out + sep + u".tovrane-0000beef.tmp"_s;
+        QVERIFY(put(other, "in the making"));
+        QFile held(other);
+        QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX | LOCK_NB) == 0);
+        QCOMPARE(buildPerClip({ clip(u"c.avi"_s, a) }, options(u"%CLIP%"_s), trap(u"Mode_1"_s), {}, {}), 1);
+        QCOMPARE(tree(a), QStringList { u"c.avs"_s });
+        QCOMPARE(buildBatch({ clip(u"c.avi"_s, a) }, options(u"%CLIP%"_s, out), trap(u"Mode_0"_s)),
+            out + sep + u"batch_file_0.avs"_s);
+        QCOMPARE(tree(out), (QStringList { u".tovrane-0000beef.tmp"_s, u"batch_file_0.avs"_s }));
+        QCOMPARE(readBytes(other), QByteArray("in the making"));
+        QCOMPARE(records(), QStringList());
     }
 
     void lineBreaksBetweenEditorAndFile()
