@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
 #include "frmAbout.h"
@@ -43,8 +44,10 @@ private slots:
         QVERIFY(QFile::exists(folder.file(QStringLiteral("Settings.ini"))));
         QCOMPARE(splash->isVisible(), shown);
         if (shown) {
-            QCOMPARE(splash->lblVersion->text(), QStringLiteral("version 1.0.1"));
-            QVERIFY(splash->Timer1->isActive() && splash->Timer1->interval() == 1000);
+            QCOMPARE(
+                control<QLabel>(*splash, "lblVersion")->text(), QStringLiteral("version " TOVRANE_PROJECT_VERSION));
+            QVERIFY(control<QTimer>(*splash, "Timer1")->isActive()
+                && control<QTimer>(*splash, "Timer1")->interval() == 1000);
             // The fourth tick opens the main window.
             for (int tick = 1; tick <= 3; ++tick)
                 splash->Timer1_Timer();
@@ -52,7 +55,7 @@ private slots:
             splash->Timer1_Timer();
         }
         QCOMPARE(opened, 1);
-        QVERIFY(!splashVisibleWhenOpened && !splash->Timer1->isActive());
+        QVERIFY(!splashVisibleWhenOpened && !control<QTimer>(*splash, "Timer1")->isActive());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!alive);
     }
@@ -64,12 +67,11 @@ private slots:
         frmSplash splash(folder.info(), [&] {
             ++opened;
             // The main window's start-up lets events run for a while.
-            QElapsedTimer clock;
-            clock.start();
-            while (clock.elapsed() < 2300)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QEventLoop startUp;
+            QTimer::singleShot(2300, &startUp, &QEventLoop::quit);
+            startUp.exec();
         });
-        splash.Timer1->setInterval(100);
+        control<QTimer>(splash, "Timer1")->setInterval(100);
         splash.Form_Load();
         QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
         QTest::qWait(500);
@@ -81,14 +83,14 @@ private slots:
         ProgramFolder folder;
         ScriptedDialogs dialogs;
         frmAbout about(folder.info(), dialogs);
-        QCOMPARE(about.windowTitle(), QStringLiteral("Tovrane v1.0.1"));
+        QCOMPARE(about.windowTitle(), QStringLiteral("Tovrane v" TOVRANE_PROJECT_VERSION));
         QVERIFY(!folder.info().copyright.isEmpty());
-        QCOMPARE(about.lblCopyright->text(), folder.info().copyright);
-        QVERIFY(about.txtURL->text().contains(folder.info().programPage()));
-        emit about.txtURL->linkActivated(folder.info().programPage());
+        QCOMPARE(control<QLabel>(about, "lblCopyright")->text(), folder.info().copyright);
+        QVERIFY(control<QLabel>(about, "txtURL")->text().contains(folder.info().programPage()));
+        emit control<QLabel>(about, "txtURL")->linkActivated(folder.info().programPage());
         QCOMPARE(dialogs.openedUrls, QStringList { folder.info().programPage() });
 
-        QTimer::singleShot(0, &about, [&] { about.cmdOK->click(); });
+        QTimer::singleShot(0, &about, [&] { control<QPushButton>(about, "cmdOK")->click(); });
         QCOMPARE(about.exec(), int(QDialog::Accepted));
     }
 };
