@@ -39,12 +39,6 @@ public:
     // cannot be read, in which case the lists stay where they were.
     bool setOpenFolder(const QString &folder);
 
-    QComboBox *Drive1 = nullptr;
-    QListWidget *Dir1 = nullptr;
-    QLabel *lblNote = nullptr;
-    QPushButton *OKButton = nullptr;
-    QPushButton *CancelButton = nullptr;
-
 public slots:
     void Form_Load();
     void Drive1_Change();
@@ -55,6 +49,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QComboBox *Drive1 = nullptr;
+    QListWidget *Dir1 = nullptr;
+    QLabel *lblNote = nullptr;
+    QPushButton *OKButton = nullptr;
+    QPushButton *CancelButton = nullptr;
+
     void fillDrives();
     void selectDriveFor(const QString &folder);
     void openStartingFolder(const QString &folder);

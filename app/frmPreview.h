@@ -22,11 +22,11 @@ public:
     // No script to show, and why.
     void showNothing(const QString &why);
 
+private:
     QLabel *lblPath = nullptr;
     QLabel *lblExists = nullptr;
     QTextEdit *txtPreview = nullptr;
     QPushButton *cmdClose = nullptr;
 
-private:
     QStringList m_filterNames;
 };

@@ -6,7 +6,6 @@
 #include "OptionButtons.h"
 #include "TitledGroupBox.h"
 #include "frmTovrane.h"
-#include "mGlobal.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,12 +18,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 
-frmSettings::frmSettings(frmTovrane &main)
+frmSettings::frmSettings(frmTovrane &main, Settings &settings)
     : QDialog(&main)
     , m_main(main)
+    , m_values(settings)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -86,6 +87,7 @@ frmSettings::frmSettings(frmTovrane &main)
     cboExt = new QComboBox(extFrame);
     cboExt->setObjectName(QStringLiteral("cboExt"));
     cboExt->setToolTip(QStringLiteral("Choose used script extension (.avs for AviSynth Scripts)"));
+    connect(cboExt, &QComboBox::currentIndexChanged, this, [this](int index) { m_values.chooseExtension(index); });
     (new QVBoxLayout(extFrame))->addWidget(cboExt);
 
     auto *scanFrame = titledGroupBox(QStringLiteral("Scan folders"), fraSettings);
@@ -137,35 +139,51 @@ frmSettings::frmSettings(frmTovrane &main)
     layout->addWidget(fraSettings);
     layout->addLayout(buttons);
     resize(sizeHint().width(), sizeHint().height() + fontMetrics().height() * 4);
+
+    for (const Settings::Key key : { Settings::Key::MainFolder, Settings::Key::AvsFolder, Settings::Key::Overwrite,
+             Settings::Key::BuildScriptsIn, Settings::Key::ScriptExtensions, Settings::Key::Splash })
+        showSetting(key);
+    connect(&m_values, &Settings::changed, this, &frmSettings::showSetting);
 }
 
-QStringList frmSettings::scanFolders() const
+void frmSettings::showSetting(Settings::Key key)
 {
-    QStringList folders;
-    folders.reserve(lstScanFolders->count());
-    for (int i = 0; i < lstScanFolders->count(); ++i)
-        folders << lstScanFolders->item(i)->text();
-    return folders;
+    switch (key) {
+    case Settings::Key::MainFolder: showScanFolders(); break;
+    case Settings::Key::AvsFolder: lblFolder[1]->setText(m_values.avsFolder()); break;
+    case Settings::Key::Overwrite: showOption(optOverwrite, m_values.overwrite()); break;
+    case Settings::Key::BuildScriptsIn:
+        showOption(optBuildScripts, m_values.buildScriptsIn());
+        setScriptFolderControlsEnabled(m_values.buildScriptsIn() != 0);
+        break;
+    case Settings::Key::ScriptExtensions: {
+        const QSignalBlocker quiet(cboExt);
+        cboExt->clear();
+        cboExt->addItems(m_values.scriptExtensions());
+        cboExt->setCurrentIndex(m_values.chosenExtension());
+        break;
+    }
+    case Settings::Key::Splash: {
+        const QSignalBlocker quiet(chkSplash);
+        chkSplash->setChecked(m_values.splashHidden());
+        break;
+    }
+    default: break;
+    }
 }
 
-int frmSettings::overwritePolicy() const
+void frmSettings::showScanFolders()
 {
-    return optOverwrite[1]->isChecked() ? 1 : 0;
-}
-
-int frmSettings::buildScriptsIn() const
-{
-    return optBuildScripts[1]->isChecked() ? 1 : 0;
-}
-
-QString frmSettings::scriptExtension() const
-{
-    return cboExt->currentText();
-}
-
-QString frmSettings::scriptFolderLabel() const
-{
-    return lblFolder[1]->text();
+    // The folders listed before stay as they are (and so does the choice
+    // among them); only what differs is listed again.
+    const QStringList &folders = m_values.scanFolders();
+    int same = 0;
+    while (
+        same < lstScanFolders->count() && same < folders.size() && lstScanFolders->item(same)->text() == folders[same])
+        ++same;
+    while (lstScanFolders->count() > same)
+        delete lstScanFolders->takeItem(lstScanFolders->count() - 1);
+    lstScanFolders->addItems(folders.mid(same));
 }
 
 void frmSettings::setScriptFolderControlsEnabled(bool enabled)
@@ -174,29 +192,27 @@ void frmSettings::setScriptFolderControlsEnabled(bool enabled)
     lblFolder[1]->setEnabled(enabled);
 }
 
-void frmSettings::store(const QString &key, const QString &value, const QString &procedure)
+void frmSettings::store(const QString &procedure, const std::function<void()> &change)
 {
     // The choice stays in force for this run even when it cannot be stored;
     // the failure goes to the error log instead of ending the program.
     ErrorTrap step(m_main.errorLog(), objectName(), procedure);
-    step([&] { WriteIniKey(m_main.IniPath, m_main.PutKey, key, value); });
+    step(change);
 }
 
 void frmSettings::chkSplash_Click()
 {
-    store(QStringLiteral("Splash"), chkSplash->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
-        QStringLiteral("chkSplash_Click"));
+    store(QStringLiteral("chkSplash_Click"), [this] { m_values.setSplashHidden(chkSplash->isChecked()); });
 }
 
 void frmSettings::optOverwrite_Click(int index)
 {
-    store(QStringLiteral("Overwrite"), QString::number(index), QStringLiteral("optOverwrite_Click"));
+    store(QStringLiteral("optOverwrite_Click"), [this, index] { m_values.setOverwrite(qint16(index)); });
 }
 
 void frmSettings::optBuildScripts_Click(int index)
 {
-    store(QStringLiteral("BuildScriptsIn"), QString::number(index), QStringLiteral("optBuildScripts_Click"));
-    setScriptFolderControlsEnabled(index != 0);
+    store(QStringLiteral("optBuildScripts_Click"), [this, index] { m_values.setBuildScriptsIn(qint16(index)); });
 }
 
 void frmSettings::cmdOpen_Click(int index)
@@ -221,10 +237,7 @@ void frmSettings::cmdRemove_Click()
     if (selected.isEmpty())
         return;
     const int row = lstScanFolders->row(selected.constFirst());
-    m_main.MainFolder.clear();
-    delete lstScanFolders->takeItem(row);
-    m_main.MainFolder = scanFolders().join(QLatin1Char('|'));
-    store(QStringLiteral("MainFolder"), m_main.MainFolder, QStringLiteral("cmdRemove_Click"));
+    store(QStringLiteral("cmdRemove_Click"), [this, row] { m_values.removeScanFolder(row); });
     lstScanFolders->setCurrentRow(-1);
     cmdRemove->setEnabled(false);
 }
@@ -258,7 +271,7 @@ bool frmSettings::eventFilter(QObject *watched, QEvent *event)
 
 void frmSettings::closeEvent(QCloseEvent *event)
 {
-    // Closing only hides: the controls hold live settings.
+    // Closing only hides: the window is made once for the whole run.
     event->ignore();
     hide();
 }

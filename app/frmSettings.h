@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Settings.h"
+
 #include <QDialog>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QComboBox;
@@ -13,36 +16,15 @@ class QRadioButton;
 class frmTovrane;
 
 // The settings window. Created once by the main window and only ever hidden:
-// its controls hold the scan folders, the overwrite policy, the build folder
-// choice and the script extension for as long as the program runs.
+// it shows the settings and changes them, the scan folders, the overwrite
+// policy, the build folder choice and the script extension among them, and
+// follows every change of them however it is made.
 class frmSettings : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit frmSettings(frmTovrane &main);
-
-    // The live settings the scan, the builds and the removal read.
-    QStringList scanFolders() const;
-    int overwritePolicy() const; // 0 "Always", 1 "Ask"
-    int buildScriptsIn() const; // 0 "Clip folder", 1 "Specific script folder"
-    QString scriptExtension() const; // as the box shows it
-    QString scriptFolderLabel() const;
-
-    // Enables the script-folder button and label exactly while "Specific
-    // script folder" is chosen.
-    void setScriptFolderControlsEnabled(bool enabled);
-
-    QCheckBox *chkSplash = nullptr;
-    std::array<QRadioButton *, 2> optOverwrite {};
-    std::array<QRadioButton *, 2> optBuildScripts {};
-    std::array<QPushButton *, 2> cmdOpen {};
-    std::array<QLabel *, 2> lblFolder {}; // only index 1 exists
-    QLabel *Label3 = nullptr;
-    QComboBox *cboExt = nullptr;
-    QListWidget *lstScanFolders = nullptr;
-    QPushButton *cmdRemove = nullptr;
-    QPushButton *cmdClose = nullptr;
+    frmSettings(frmTovrane &main, Settings &settings);
 
 public slots:
     void chkSplash_Click();
@@ -58,7 +40,27 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void store(const QString &key, const QString &value, const QString &procedure);
+    // Shows the value `key` now holds.
+    void showSetting(Settings::Key key);
+    void showScanFolders();
+    // Enables the script-folder button and label exactly while "Specific
+    // script folder" is chosen.
+    void setScriptFolderControlsEnabled(bool enabled);
+    // Runs a change of the settings; a failure to store it is logged under
+    // `procedure`.
+    void store(const QString &procedure, const std::function<void()> &change);
 
     frmTovrane &m_main;
+    Settings &m_values;
+
+    QCheckBox *chkSplash = nullptr;
+    std::array<QRadioButton *, 2> optOverwrite {};
+    std::array<QRadioButton *, 2> optBuildScripts {};
+    std::array<QPushButton *, 2> cmdOpen {};
+    std::array<QLabel *, 2> lblFolder {}; // only index 1 exists
+    QLabel *Label3 = nullptr;
+    QComboBox *cboExt = nullptr;
+    QListWidget *lstScanFolders = nullptr;
+    QPushButton *cmdRemove = nullptr;
+    QPushButton *cmdClose = nullptr;
 };

@@ -80,11 +80,15 @@ frmTovrane::frmTovrane(const ProgramInfo &info, Dialogs &dialogs, UpdateCheck up
     , m_dialogs(dialogs)
     , m_updateCheck(std::move(updateCheck))
     , m_errorlog(info.files.logFolder, info.exeName)
+    , m_values(info.settingsPath())
 {
     setObjectName(QStringLiteral("frmTovrane"));
     setWindowIcon(QIcon(tovranePicture(64)));
     buildWindow();
     buildMenus();
+    showSetting(Settings::Key::Mode);
+    showSetting(Settings::Key::Show);
+    connect(&m_values, &Settings::changed, this, &frmTovrane::showSetting);
 }
 
 frmTovrane::~frmTovrane() = default;

@@ -3,6 +3,7 @@
 #include "CErrorlog.h"
 #include "ProgramInfo.h"
 #include "ScriptBuild.h"
+#include "Settings.h"
 #include "TextEncoding.h"
 
 #include "WindowPlacement.h"
@@ -56,10 +57,7 @@ public:
     void Form_Load();
     bool isLoaded() const { return m_loaded; }
 
-    // Public members other windows use.
-    QString MainFolder;
-    QString IniPath;
-    QString PutKey;
+    // Public procedures other windows use.
     void AddFolder(const QString &folder);
     void AvsFolder(const QString &folder);
     // Folders dropped from a file manager: each one not yet a scan folder is
@@ -67,18 +65,13 @@ public:
     void addDroppedFolders(const QStringList &folders);
 
     const CErrorlog &errorLog() const { return m_errorlog; }
+    // The settings both windows show; the settings window changes most of them.
+    Settings &settings() { return m_values; }
     frmSettings *settingsWindow() const { return m_settings; }
     ClipListModel *clipModel() const { return m_clips; }
-    QString scriptFolder() const { return m_avsFolder; }
-    QString clipExtensions() const { return m_extensions; }
-    int mode() const { return m_mode; }
-    int showFilter() const { return m_show; }
     bool enlarged() const { return bEnlarged; }
-
     // The upper-cased filter names of Filters.txt, in file order.
-    QStringList FilterNames;
-    // True while the program itself changes the editor's text or colours.
-    bool bUpdating = false;
+    const QStringList &filterNames() const { return FilterNames; }
 
     // The status bar: count text and the template's file name.
     void UpdateStatusBar(qint64 count, const QString &templatePath);
@@ -89,42 +82,6 @@ public:
     bool txtScript_KeyDown(const QKeyEvent &key);
     // After the editor acted on a key txtScript_KeyDown left to it.
     void txtScript_KeyDone(const QKeyEvent &key);
-
-    // Controls.
-    QPushButton *cmdScan = nullptr;
-    std::array<QPushButton *, 2> cmdSelect {};
-    QCheckBox *chkCheckedonly = nullptr;
-    QTreeView *lvwMovies = nullptr;
-    QPushButton *cmdRemove = nullptr;
-    std::array<QRadioButton *, 2> optMode {};
-    QPushButton *cmdBuild = nullptr;
-    TemplateEditor *txtScript = nullptr;
-    QListWidget *lstIntelli = nullptr;
-    QPushButton *cmdLoad = nullptr;
-    QPushButton *cmdSave = nullptr;
-    QPushButton *cmdEnlarge = nullptr;
-    QPushButton *cmdColour = nullptr;
-    QPushButton *cmdSettings = nullptr;
-    QPushButton *cmdAbout = nullptr;
-    QPushButton *cmdExit = nullptr;
-    QStatusBar *StatusBar1 = nullptr;
-    std::array<QLabel *, 3> panels {};
-    QLabel *Image1 = nullptr;
-    QLabel *lblEmptyList = nullptr; // how to start, over the empty list
-
-    QAction *mFileLoad = nullptr;
-    QAction *mFileSave = nullptr;
-    QAction *mFileSettings = nullptr;
-    QAction *mFileClose = nullptr;
-    QAction *mRunScan = nullptr;
-    QAction *mRunBuild = nullptr;
-    QAction *mAbout = nullptr;
-    // The clip list's context menu.
-    QAction *mListCheck = nullptr;
-    QAction *mListUncheck = nullptr;
-    QAction *mListPreview = nullptr;
-    QAction *mListOpenFolder = nullptr;
-    QAction *mListOpenScript = nullptr;
 
 public slots:
     void cmdExit_Click();
@@ -165,6 +122,42 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Controls.
+    QPushButton *cmdScan = nullptr;
+    std::array<QPushButton *, 2> cmdSelect {};
+    QCheckBox *chkCheckedonly = nullptr;
+    QTreeView *lvwMovies = nullptr;
+    QPushButton *cmdRemove = nullptr;
+    std::array<QRadioButton *, 2> optMode {};
+    QPushButton *cmdBuild = nullptr;
+    TemplateEditor *txtScript = nullptr;
+    QListWidget *lstIntelli = nullptr;
+    QPushButton *cmdLoad = nullptr;
+    QPushButton *cmdSave = nullptr;
+    QPushButton *cmdEnlarge = nullptr;
+    QPushButton *cmdColour = nullptr;
+    QPushButton *cmdSettings = nullptr;
+    QPushButton *cmdAbout = nullptr;
+    QPushButton *cmdExit = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    std::array<QLabel *, 3> panels {};
+    QLabel *Image1 = nullptr;
+    QLabel *lblEmptyList = nullptr; // how to start, over the empty list
+
+    QAction *mFileLoad = nullptr;
+    QAction *mFileSave = nullptr;
+    QAction *mFileSettings = nullptr;
+    QAction *mFileClose = nullptr;
+    QAction *mRunScan = nullptr;
+    QAction *mRunBuild = nullptr;
+    QAction *mAbout = nullptr;
+    // The clip list's context menu.
+    QAction *mListCheck = nullptr;
+    QAction *mListUncheck = nullptr;
+    QAction *mListPreview = nullptr;
+    QAction *mListOpenFolder = nullptr;
+    QAction *mListOpenScript = nullptr;
+
     void buildWindow();
     void placeEditor();
     void buildClipActions();
@@ -202,6 +195,9 @@ private:
     BuildOptions buildOptions() const;
     void setBuildCommandsEnabled(bool enabled);
 
+    // Shows the value `key` now holds in this window's controls.
+    void showSetting(Settings::Key key);
+
     ProgramInfo m_info;
     Dialogs &m_dialogs;
     UpdateCheck m_updateCheck;
@@ -212,10 +208,11 @@ private:
 
     // How the loaded template's file was encoded; Save writes it back so.
     TextFormat m_templateFormat;
-    QString m_avsFolder;
-    QString m_extensions;
-    qint16 m_mode = 0;
-    qint16 m_show = 0;
+    Settings m_values;
+    // The upper-cased filter names of Filters.txt, in file order.
+    QStringList FilterNames;
+    // True while the program itself changes the editor's text or colours.
+    bool bUpdating = false;
     bool bEnlarged = false;
     int m_editorHeight = 3615; // twips, in the editor's normal place
     GrowingLayout *m_layout = nullptr;

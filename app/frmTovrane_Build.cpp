@@ -9,8 +9,6 @@
 #include "ScriptBuild.h"
 #include "TemplateEditor.h"
 #include "TemplateFile.h"
-#include "frmSettings.h"
-#include "mGlobal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,13 +47,13 @@ QString frmTovrane::editorText() const
 
 BuildOptions frmTovrane::buildOptions() const
 {
-    // The settings window's controls hold these; they are read at each use.
+    // Read at each use: the settings window may have changed them.
     BuildOptions options;
     options.templateText = editorTextWithCrLf(editorText());
-    options.scriptExtension = m_settings->scriptExtension();
-    options.askBeforeOverwrite = m_settings->overwritePolicy() == 1;
-    options.specificFolder = m_settings->buildScriptsIn() == 1;
-    options.avsFolder = m_avsFolder;
+    options.scriptExtension = m_values.scriptExtension();
+    options.askBeforeOverwrite = m_values.askBeforeOverwrite();
+    options.specificFolder = m_values.specificFolder();
+    options.avsFolder = m_values.avsFolder();
     options.stopRequested = endRequested;
     return options;
 }
@@ -64,9 +62,9 @@ void frmTovrane::cmdBuild_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdBuild_Click"));
     step([&] {
-        if (m_mode == 0)
+        if (m_values.mode() == 0)
             Mode_0();
-        else if (m_mode == 1)
+        else if (m_values.mode() == 1)
             Mode_1();
     });
 }
@@ -160,7 +158,7 @@ void frmTovrane::loadTemplateFile(const QString &name, const ErrorTrap &step)
             mFileSave->setEnabled(false);
         });
         if (loaded)
-            step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Template"), name); });
+            step([&] { m_values.setTemplatePath(name); });
     }
     step([&] {
         cmdColour->setEnabled(false);

@@ -123,7 +123,7 @@ void frmTovrane::updateEmptyListHint()
 {
     if (!lblEmptyList)
         return;
-    const bool noFolders = !m_settings || m_settings->lstScanFolders->count() == 0;
+    const bool noFolders = m_values.scanFolders().isEmpty();
     lblEmptyList->setVisible(!m_scanned && m_clips->rowCount() == 0 && noFolders);
 }
 
@@ -200,7 +200,7 @@ ScriptPreview frmTovrane::currentPreview(const ClipRow &row) const
 {
     // The preview and "Open script" name the same file: in "All for one"
     // that is the batch script the next build writes.
-    return previewScript(row, buildOptions(), m_mode == 0);
+    return previewScript(row, buildOptions(), m_values.mode() == 0);
 }
 
 void frmTovrane::mListPreview_Click()
@@ -232,8 +232,8 @@ void frmTovrane::refreshPreview()
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("mListPreview_Click"));
     step([&] {
         const ScriptPreview preview = currentPreview(clip);
-        m_preview->showScript(preview.path,
-            previewFate(preview, m_mode == 0, m_settings && m_settings->overwritePolicy() == 1), preview.text);
+        m_preview->showScript(
+            preview.path, previewFate(preview, m_values.mode() == 0, m_values.askBeforeOverwrite()), preview.text);
     });
 }
 
@@ -268,7 +268,7 @@ void frmTovrane::addDroppedFolders(const QStringList &folders)
     };
     QStringList added, known;
     for (const QString &folder : folders) {
-        const QStringList listed = m_settings ? m_settings->scanFolders() : QStringList();
+        const QStringList &listed = m_values.scanFolders();
         if (std::any_of(listed.begin(), listed.end(), [&](const QString &f) { return same(f, folder); })) {
             known << folder;
             continue;

@@ -7,12 +7,12 @@
 #include "ErrorTrap.h"
 #include "FilterList.h"
 #include "GrowingHeader.h"
+#include "OptionButtons.h"
 #include "RuntimeError.h"
 #include "Twips.h"
 #include "frmAbout.h"
 #include "frmSettings.h"
 #include "frmStatus.h"
-#include "mGlobal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,27 +30,12 @@
 
 namespace {
 
-// Splits a stored list; an empty value holds no item at all.
-QStringList splitSetting(const QString &value)
+// A value a group of `count` options cannot show is refused as the options
+// would refuse it.
+void requireOption(int value, int count)
 {
-    return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
-}
-
-// The load puts the stored values into the controls without running their
-// handlers, which would only store the same values again.
-template <std::size_t N, typename Button> void selectOption(const std::array<Button *, N> &options, int index)
-{
-    if (index < 0 || index >= int(N))
+    if (value < 0 || value >= count)
         throw RuntimeError(ErrNum::SubscriptOutOfRange);
-    // The option losing the choice reports only that, which runs nothing.
-    const QSignalBlocker quiet(options[std::size_t(index)]);
-    options[std::size_t(index)]->setChecked(true);
-}
-
-void setQuietly(QAbstractButton *box, bool checked)
-{
-    const QSignalBlocker quiet(box);
-    box->setChecked(checked);
 }
 
 } // namespace
@@ -63,63 +48,34 @@ void frmTovrane::Form_Load()
     m_loading = true;
 
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("Form_Load"));
-    qint16 overwrite = 0, buildScriptsIn = 0, splash = 0;
-    QString scriptExtensions, templatePath;
-    auto readInteger = [&](const QString &key, qint16 &value) {
-        step([&] {
-            const QString text = ReadIniKey(IniPath, PutKey, key);
-            try {
-                value = CInt(text);
-            } catch (const RuntimeError &e) {
-                // The record names the key, so a user can find what to mend.
-                throw RuntimeError(
-                    e.number(), e.description() + QStringLiteral(": ") + key + QStringLiteral("=") + text);
-            }
-        });
-    };
+    const auto load = [&](Settings::Key key) { step([&] { m_values.load(key); }); };
+    using enum Settings::Key;
 
-    step([&] { m_settings = new frmSettings(*this); });
+    // Made first, it shows each setting as it is loaded.
+    step([&] { m_settings = new frmSettings(*this, m_values); });
     step([&] { QApplication::setOverrideCursor(Qt::WaitCursor); });
     step([&] { setWindowTitle(QStringLiteral("Tovrane v") + m_info.versionText()); });
-    step([&] {
-        IniPath = m_info.settingsPath();
-        PutKey = QStringLiteral("Settings");
-    });
-    step([&] { MainFolder = ReadIniKey(IniPath, PutKey, QStringLiteral("MainFolder")); });
-    step([&] { m_avsFolder = ReadIniKey(IniPath, PutKey, QStringLiteral("AvsFolder")); });
-    step([&] { m_extensions = ReadIniKey(IniPath, PutKey, QStringLiteral("Extenions")); });
-    readInteger(QStringLiteral("Overwrite"), overwrite);
-    readInteger(QStringLiteral("BuildScriptsIn"), buildScriptsIn);
-    step([&] { scriptExtensions = ReadIniKey(IniPath, PutKey, QStringLiteral("ScriptExtensions")); });
-    readInteger(QStringLiteral("Splash"), splash);
-    readInteger(QStringLiteral("Mode"), m_mode);
-    readInteger(QStringLiteral("Show"), m_show);
+    for (const Settings::Key key :
+        { MainFolder, AvsFolder, Extensions, Overwrite, BuildScriptsIn, ScriptExtensions, Splash, Mode, Show })
+        load(key);
 
-    // Fill the settings window; its controls hold these settings from now on.
-    step([&] { m_settings->lblFolder[1]->setText(m_avsFolder); });
-    step([&] { selectOption(m_settings->optOverwrite, overwrite); });
-    step([&] { selectOption(m_settings->optBuildScripts, buildScriptsIn); });
-    step([&] { m_settings->cmdRemove->setEnabled(false); });
-    step([&] { setQuietly(m_settings->chkSplash, splash == 1); });
-    step([&] { setQuietly(chkCheckedonly, m_show != 0); });
-    step([&] { selectOption(optMode, m_mode); });
-    step([&] { m_settings->lstScanFolders->addItems(splitSetting(MainFolder)); });
-    step([&] { m_settings->cboExt->addItems(splitSetting(scriptExtensions)); });
+    // What the controls cannot show is logged; the value stays in force.
+    step([&] { requireOption(m_values.overwrite(), 2); });
+    step([&] { requireOption(m_values.buildScriptsIn(), 2); });
+    step([&] { requireOption(m_values.mode(), int(optMode.size())); });
     step([&] {
-        if (m_settings->cboExt->count() == 0)
+        if (m_values.scriptExtensions().isEmpty())
             throw RuntimeError(
                 ErrNum::InvalidProcedureCall, QStringLiteral("Invalid property value: no script extension to select"));
-        m_settings->cboExt->setCurrentIndex(0);
     });
-    step([&] { m_settings->setScriptFolderControlsEnabled(buildScriptsIn != 0); });
     step([&] { mRunBuild->setEnabled(false); });
     step([&] { readFilters(); });
     // As the list grows, "File" and "Location" share the extra width.
     step([&] {
         m_columns->setDesign({ twipsToPixels(2300), twipsToPixels(4300), twipsToPixels(500) }, { true, true, false });
     });
-    step([&] { templatePath = ReadIniKey(IniPath, PutKey, QStringLiteral("Template")); });
-    step([&] { LoadTemplate(templatePath); });
+    load(Template);
+    step([&] { LoadTemplate(m_values.templatePath()); });
     step([&] { ApplyColorScheme(); });
     step([&] {
         cmdSave->setEnabled(false);
@@ -132,7 +88,7 @@ void frmTovrane::Form_Load()
             StatusBar1->addWidget(panels[i], i == 1 ? 1 : 0);
         }
     });
-    step([&] { UpdateStatusBar(0, templatePath); });
+    step([&] { UpdateStatusBar(0, m_values.templatePath()); });
     step([&] { updateEmptyListHint(); });
     step([&] { restorePlacement(); });
     step([&] {
@@ -160,28 +116,33 @@ void frmTovrane::readFilters()
 void frmTovrane::AddFolder(const QString &folder)
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("AddFolder"));
-    step([&] { MainFolder = MainFolder.isEmpty() ? folder : MainFolder + QLatin1Char('|') + folder; });
-    step([&] { m_settings->lstScanFolders->addItem(folder); });
-    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("MainFolder"), MainFolder); });
+    step([&] { m_values.addScanFolder(folder); });
     updateEmptyListHint();
 }
 
 void frmTovrane::AvsFolder(const QString &folder)
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("AvsFolder"));
-    step([&] { m_avsFolder = folder; });
-    step([&] { m_settings->lblFolder[1]->setText(folder); });
-    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("AvsFolder"), folder); });
+    step([&] { m_values.setAvsFolder(folder); });
 }
 
 void frmTovrane::optMode_Click(int index)
 {
-    m_mode = qint16(index);
     // The mode is in force even when it cannot be stored; the failure is
     // recorded rather than ending the program.
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("optMode_Click"));
-    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Mode"), QString::number(index)); });
+    step([&] { m_values.setMode(qint16(index)); });
     refreshPreview();
+}
+
+void frmTovrane::showSetting(Settings::Key key)
+{
+    if (key == Settings::Key::Mode)
+        showOption(optMode, m_values.mode());
+    else if (key == Settings::Key::Show) {
+        const QSignalBlocker quiet(chkCheckedonly);
+        chkCheckedonly->setChecked(m_values.show() != 0);
+    }
 }
 
 void frmTovrane::UpdateStatusBar(qint64 count, const QString &templatePath)
@@ -264,7 +225,7 @@ void frmTovrane::restorePlacement()
     adjustSize();
     const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize();
     const WindowPlacement stored
-        = readWindowPlacement(IniPath, screenSize, size(), int(m_columns->userWidths().size()));
+        = readWindowPlacement(m_values.iniPath(), screenSize, size(), int(m_columns->userWidths().size()));
     if (stored.size.isValid())
         resize(stored.size);
     m_columns->setUserWidths(stored.columns);
@@ -279,7 +240,7 @@ void frmTovrane::storePlacement()
     if (!m_loaded)
         return;
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("Form_Unload"));
-    step([&] { writeWindowPlacement(IniPath, m_placementAtLoad, currentPlacement()); });
+    step([&] { writeWindowPlacement(m_values.iniPath(), m_placementAtLoad, currentPlacement()); });
 }
 
 void frmTovrane::Form_Unload()

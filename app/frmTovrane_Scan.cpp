@@ -6,8 +6,6 @@
 #include "ErrorTrap.h"
 #include "ScanWalk.h"
 #include "ScriptRemoval.h"
-#include "frmSettings.h"
-#include "mGlobal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,8 +20,8 @@ void frmTovrane::cmdScan_Click()
     step([&] { QApplication::setOverrideCursor(Qt::WaitCursor); });
     step([&] { m_clips->clear(); });
     step([&] {
-        const QStringList folders = m_settings ? m_settings->scanFolders() : QStringList();
-        m_clips->setRows(scanFolders(folders, ScanOptions { m_extensions, m_show != 0 }, step, walkStep));
+        const ScanOptions options { m_values.clipExtensions(), m_values.show() != 0 };
+        m_clips->setRows(scanFolders(m_values.scanFolders(), options, step, walkStep));
     });
     step([&] { setBuildCommandsEnabled(m_clips->rowCount() > 0); });
     step([&] { UpdateStatusBar(m_clips->rowCount(), QString()); });
@@ -46,15 +44,14 @@ void frmTovrane::cmdSelect_Click(int index)
 void frmTovrane::chkCheckedonly_Click()
 {
     // Takes effect at the next scan; the list stays as it is.
-    m_show = chkCheckedonly->isChecked() ? 1 : 0;
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("chkCheckedonly_Click"));
-    step([&] { WriteIniKey(IniPath, PutKey, QStringLiteral("Show"), QString::number(m_show)); });
+    step([&] { m_values.setShow(chkCheckedonly->isChecked() ? 1 : 0); });
 }
 
 void frmTovrane::cmdRemove_Click()
 {
     // No trap: the removal skips its own failures without a record.
-    const QString extension = m_settings ? m_settings->scriptExtension().toLower() : QString();
+    const QString extension = m_values.scriptExtension().toLower();
     const QString prompt = QStringLiteral("This will remove all existing scripts with the extension .") + extension
         + QStringLiteral(" from the checked directories. Continue?");
     if (m_dialogs.question(QStringLiteral("Remove avisynth scripts"), prompt, Dialogs::Icon::Warning) != Dialogs::Yes)

@@ -25,16 +25,16 @@ public:
     static const QString FeedbackText;
     static const QString InformationText;
 
-    QLabel *lblCopyright = nullptr;
-    std::array<QPlainTextEdit *, 2> Text1 {};
-    QLabel *txtURL = nullptr;
-    QPushButton *cmdOK = nullptr;
-
 public slots:
     void cmdOK_Click();
     void txtURL_Click();
 
 private:
+    QLabel *lblCopyright = nullptr;
+    std::array<QPlainTextEdit *, 2> Text1 {};
+    QLabel *txtURL = nullptr;
+    QPushButton *cmdOK = nullptr;
+
     ProgramInfo m_info;
     Dialogs &m_dialogs;
 };

@@ -1,6 +1,7 @@
 #include "frmSplash.h"
 
 #include "Artwork.h"
+#include "Settings.h"
 #include "Twips.h"
 #include "VbConvert.h"
 #include "mGlobal.h"
@@ -107,7 +108,7 @@ void frmSplash::Form_Load()
     qint32 splash = 0;
     try {
         splash = VbConvert::toInteger(
-            ReadIniKey(m_info.settingsPath(), QStringLiteral("Settings"), QStringLiteral("Splash")))
+            ReadIniKey(m_info.settingsPath(), Settings::Section, Settings::name(Settings::Key::Splash)))
                      .value;
     } catch (...) { }
 

@@ -27,6 +27,10 @@ public:
 
     static const QString FreewareNotice;
 
+public slots:
+    void Timer1_Timer();
+
+private:
     // Null until Form_Load shows the splash.
     QLabel *lblVersion = nullptr;
     QLabel *Label3 = nullptr;
@@ -34,10 +38,6 @@ public:
     QPlainTextEdit *Text1 = nullptr;
     QTimer *Timer1 = nullptr;
 
-public slots:
-    void Timer1_Timer();
-
-private:
     void buildControls();
     void openMainWindow();
 

@@ -32,12 +32,12 @@ public:
     // text that is not a whole number gives 13, one beyond 32 bits 6.
     void Start();
 
-    QLabel *lblStatus;
-
     static const QString kFileName; // "version.txt"
     static const QString kQuestion;
 
 private:
+    QLabel *lblStatus;
+
     ProgramInfo m_info;
     Dialogs &m_dialogs;
     QString m_baseAddress;

@@ -2,6 +2,7 @@
 // checked at once, the preview of a clip's script, opening its folder or
 // script, and folders and templates dropped from a file manager.
 #include "ClipListModel.h"
+#include "Controls.h"
 #include "ErrorTrap.h"
 #include "LoadedWindow.h"
 #include "ProgramFolder.h"
@@ -50,7 +51,7 @@ QList<int> columns(const frmTovrane &w)
 {
     QList<int> widths;
     for (int i = 0; i < 3; ++i)
-        widths << w.lvwMovies->header()->sectionSize(i);
+        widths << control<QTreeView>(w, "lvwMovies")->header()->sectionSize(i);
     return widths;
 }
 
@@ -105,27 +106,30 @@ private slots:
         QWidget *client = w->centralWidget();
         QCOMPARE(client->size(), QSize(twipsToPixels(10440), twipsToPixels(8655)));
         QCOMPARE(client->minimumSize(), client->size());
-        const QRect list = w->lvwMovies->geometry(), editor = w->txtScript->geometry();
+        const QRect list = control<QTreeView>(*w, "lvwMovies")->geometry(),
+                    editor = control<TemplateEditor>(*w, "txtScript")->geometry();
         QCOMPARE(list, twipsRect(120, 300, 7440, 1920));
         QCOMPARE(editor, twipsRect(360, 4920, 7455, 3615));
-        QCOMPARE(w->cmdExit->geometry(), twipsRect(8520, 5760, 1560, 375));
+        QCOMPARE(control<QPushButton>(*w, "cmdExit")->geometry(), twipsRect(8520, 5760, 1560, 375));
         const QList<int> design { twipsToPixels(2300), twipsToPixels(4300), twipsToPixels(500) };
         QCOMPARE(columns(*w), design);
 
         const int dw = 501, dh = 301, upper = 200;
         w->resize(w->size() + QSize(dw, dh));
         QCOMPARE(client->size(), QSize(twipsToPixels(10440) + dw, twipsToPixels(8655) + dh));
-        QCOMPARE(w->lvwMovies->geometry(), list.adjusted(0, 0, dw, upper));
-        QCOMPARE(w->txtScript->geometry(), editor.adjusted(0, upper, dw, dh));
-        QCOMPARE(w->cmdExit->geometry(), twipsRect(8520, 5760, 1560, 375).translated(dw, upper));
+        QCOMPARE(control<QTreeView>(*w, "lvwMovies")->geometry(), list.adjusted(0, 0, dw, upper));
+        QCOMPARE(control<TemplateEditor>(*w, "txtScript")->geometry(), editor.adjusted(0, upper, dw, dh));
+        QCOMPARE(
+            control<QPushButton>(*w, "cmdExit")->geometry(), twipsRect(8520, 5760, 1560, 375).translated(dw, upper));
         QCOMPARE(columns(*w), (QList<int> { design[0] + 250, design[1] + 251, design[2] }));
 
-        w->cmdEnlarge->click();
-        QCOMPARE(w->txtScript->geometry(), twipsRect(360, 1100, 7455, 7200).adjusted(0, 0, dw, dh));
-        QCOMPARE(w->lstIntelli->y(), w->txtScript->y());
-        w->cmdEnlarge->click();
+        control<QPushButton>(*w, "cmdEnlarge")->click();
+        QCOMPARE(control<TemplateEditor>(*w, "txtScript")->geometry(),
+            twipsRect(360, 1100, 7455, 7200).adjusted(0, 0, dw, dh));
+        QCOMPARE(control<QListWidget>(*w, "lstIntelli")->y(), control<TemplateEditor>(*w, "txtScript")->y());
+        control<QPushButton>(*w, "cmdEnlarge")->click();
         w->resize(w->size() - QSize(dw, dh));
-        QCOMPARE(w->txtScript->geometry(), twipsRect(360, 4920, 7455, 3255));
+        QCOMPARE(control<TemplateEditor>(*w, "txtScript")->geometry(), twipsRect(360, 4920, 7455, 3255));
         QCOMPARE(columns(*w), design);
     }
 
@@ -135,7 +139,7 @@ private slots:
     void draggedColumnsKeepTheirWidth()
     {
         auto w = load();
-        QHeaderView *header = w->lvwMovies->header();
+        QHeaderView *header = control<QTreeView>(*w, "lvwMovies")->header();
         const QList<int> design = columns(*w);
         w->resize(w->size() + QSize(600, 0));
         dragBorder(header, 0, 100);
@@ -172,8 +176,8 @@ private slots:
             auto w = load();
             w->resize(design + QSize(40, 30));
             grown = w->size();
-            dragBorder(w->lvwMovies->header(), 1, 50);
-            location = w->lvwMovies->header()->sectionSize(1);
+            dragBorder(control<QTreeView>(*w, "lvwMovies")->header(), 1, 50);
+            location = control<QTreeView>(*w, "lvwMovies")->header()->sectionSize(1);
             w->close();
         }
         const QByteArray window = "\r\n[Window]\r\nWidth=" + QByteArray::number(grown.width()) + "\r\nHeight="
@@ -182,7 +186,7 @@ private slots:
         {
             auto w = load();
             QCOMPARE(w->size(), grown);
-            QCOMPARE(w->lvwMovies->header()->sectionSize(1), location);
+            QCOMPARE(control<QTreeView>(*w, "lvwMovies")->header()->sectionSize(1), location);
             w->close();
         }
         QCOMPARE(m_folder->read(u"Settings.ini"_s), settings + window);
@@ -206,21 +210,22 @@ private slots:
         for (int i = 0; i < 100000; ++i)
             rows.append({ i % 2 == 0, u"c%1.avi"_s.arg(i), m_clips.path(), u"-"_s });
         w->clipModel()->setRows(rows);
-        w->lvwMovies->setCurrentIndex(w->clipModel()->index(0, 0)); // checked
-        w->lvwMovies->selectAll();
+        control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(0, 0)); // checked
+        control<QTreeView>(*w, "lvwMovies")->selectAll();
         QSignalSpy changes(w->clipModel(), &QAbstractItemModel::dataChanged);
-        QTest::keyClick(w->lvwMovies, Qt::Key_Space);
+        QTest::keyClick(control<QTreeView>(*w, "lvwMovies"), Qt::Key_Space);
         QCOMPARE(changes.size(), 1);
         const auto count = [&](bool checked) {
             return std::count_if(w->clipModel()->rows().begin(), w->clipModel()->rows().end(),
                 [&](const ClipRow &r) { return r.checked == checked; });
         };
         QCOMPARE(count(false), 100000);
-        w->mListCheck->trigger();
+        control<QAction>(*w, "mListCheck")->trigger();
         QCOMPARE(count(true), 100000);
-        w->lvwMovies->selectionModel()->select(
-            w->clipModel()->index(7, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        w->mListUncheck->trigger();
+        control<QTreeView>(*w, "lvwMovies")
+            ->selectionModel()
+            ->select(w->clipModel()->index(7, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        control<QAction>(*w, "mListUncheck")->trigger();
         QCOMPARE(count(false), 1);
         QCOMPARE(changes.size(), 3);
     }
@@ -238,49 +243,53 @@ private slots:
         const QString clips = m_clips.path();
         w->clipModel()->setRows({ { true, u"a.avi"_s, clips, u"-"_s }, { true, u"b.avi"_s, clips, u"-"_s },
             { true, u"README"_s, clips, u"-"_s } });
-        w->txtScript->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# Café"_s);
-        w->lvwMovies->setCurrentIndex(w->clipModel()->index(1, 0));
-        QTest::keyClick(w->lvwMovies, Qt::Key_F3);
-        QTest::keyClick(w->lvwMovies, Qt::Key_F3);
+        control<TemplateEditor>(*w, "txtScript")->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# Café"_s);
+        control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(1, 0));
+        QTest::keyClick(control<QTreeView>(*w, "lvwMovies"), Qt::Key_F3);
+        QTest::keyClick(control<QTreeView>(*w, "lvwMovies"), Qt::Key_F3);
         QCOMPARE(w->findChildren<frmPreview *>().size(), 1);
         auto *preview = w->findChild<frmPreview *>();
         QVERIFY(preview && preview->isVisible());
-        QCOMPARE(preview->lblPath->text(), QDir::toNativeSeparators(clips + u"/b.avs"_s));
-        QCOMPARE(preview->txtPreview->toPlainText(), u"Src(\""_s + clips + u"/b.avi\")\n# Café"_s);
-        QCOMPARE(preview->lblExists->text(), u"The script does not exist yet; a build writes it."_s);
-        QVERIFY(preview->txtPreview->isReadOnly());
+        QCOMPARE(control<QLabel>(*preview, "lblPath")->text(), QDir::toNativeSeparators(clips + u"/b.avs"_s));
+        QCOMPARE(
+            control<QTextEdit>(*preview, "txtPreview")->toPlainText(), u"Src(\""_s + clips + u"/b.avi\")\n# Café"_s);
+        QCOMPARE(
+            control<QLabel>(*preview, "lblExists")->text(), u"The script does not exist yet; a build writes it."_s);
+        QVERIFY(control<QTextEdit>(*preview, "txtPreview")->isReadOnly());
         QVERIFY(!QFileInfo::exists(clips + u"/b.avs"_s));
 
         // It follows the current clip, the template and the policy.
         QVERIFY(QFile(clips + u"/a.avs"_s).open(QIODevice::WriteOnly));
-        QTest::keyClick(w->lvwMovies, Qt::Key_Up);
-        QCOMPARE(preview->lblPath->text(), QDir::toNativeSeparators(clips + u"/a.avs"_s));
-        QCOMPARE(preview->lblExists->text(), u"The script already exists; a build replaces it."_s);
-        w->txtScript->setPlainText(u"New(%CLIP%)"_s);
-        QCOMPARE(preview->txtPreview->toPlainText(), u"New(a)"_s);
-        w->settingsWindow()->optOverwrite[1]->click();
+        QTest::keyClick(control<QTreeView>(*w, "lvwMovies"), Qt::Key_Up);
+        QCOMPARE(control<QLabel>(*preview, "lblPath")->text(), QDir::toNativeSeparators(clips + u"/a.avs"_s));
+        QCOMPARE(control<QLabel>(*preview, "lblExists")->text(), u"The script already exists; a build replaces it."_s);
+        control<TemplateEditor>(*w, "txtScript")->setPlainText(u"New(%CLIP%)"_s);
+        QCOMPARE(control<QTextEdit>(*preview, "txtPreview")->toPlainText(), u"New(a)"_s);
+        control<QRadioButton>(*w->settingsWindow(), "optOverwrite_1")->click();
         QTimer closer;
         connect(&closer, &QTimer::timeout, [] {
             if (QWidget *modal = QApplication::activeModalWidget())
                 modal->close();
         });
         closer.start(0);
-        w->cmdSettings->click(); // shown and closed again
+        control<QPushButton>(*w, "cmdSettings")->click(); // shown and closed again
         closer.stop();
-        QCOMPARE(preview->lblExists->text(), u"The script already exists; a build asks before replacing it."_s);
+        QCOMPARE(control<QLabel>(*preview, "lblExists")->text(),
+            u"The script already exists; a build asks before replacing it."_s);
 
         // A clip without "." gets no script; the preview says so.
-        w->lvwMovies->setCurrentIndex(w->clipModel()->index(2, 0));
+        control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(2, 0));
         QVERIFY(preview->isVisible());
-        QVERIFY(preview->lblExists->text().contains(u"README has no \".\" in its name"_s));
-        QVERIFY(preview->txtPreview->toPlainText().isEmpty() && preview->lblPath->text().isEmpty());
+        QVERIFY(control<QLabel>(*preview, "lblExists")->text().contains(u"README has no \".\" in its name"_s));
+        QVERIFY(control<QTextEdit>(*preview, "txtPreview")->toPlainText().isEmpty()
+            && control<QLabel>(*preview, "lblPath")->text().isEmpty());
         preview->close();
         QCOMPARE(m_folder->logRecords(), atStart); // nothing failed
 
         QVERIFY(QFile(clips + u"/b.avs"_s).open(QIODevice::WriteOnly));
-        w->lvwMovies->setCurrentIndex(w->clipModel()->index(1, 0));
-        w->mListOpenFolder->trigger();
-        w->mListOpenScript->trigger();
+        control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(1, 0));
+        control<QAction>(*w, "mListOpenFolder")->trigger();
+        control<QAction>(*w, "mListOpenScript")->trigger();
         QCOMPARE(m_dialogs.openedUrls,
             (QStringList {
                 QUrl::fromLocalFile(clips).toString(), QUrl::fromLocalFile(clips + u"/b.avs"_s).toString() }));
@@ -289,19 +298,20 @@ private slots:
         // In "All for one" the preview names the batch script the next build
         // writes, and Open script that same file, which is not there yet:
         // never the per-clip script b.avs.
-        w->optMode[0]->click();
+        control<QRadioButton>(*w, "optMode_0")->click();
         m_dialogs.openedUrls.clear();
-        w->mListOpenScript->trigger();
+        control<QAction>(*w, "mListOpenScript")->trigger();
         QVERIFY(m_dialogs.openedUrls.isEmpty());
-        w->mListPreview->trigger();
-        QCOMPARE(preview->lblPath->text(), QDir::toNativeSeparators(m_clips.filePath(u"out/batch_file_0.avs"_s)));
+        control<QAction>(*w, "mListPreview")->trigger();
+        QCOMPARE(control<QLabel>(*preview, "lblPath")->text(),
+            QDir::toNativeSeparators(m_clips.filePath(u"out/batch_file_0.avs"_s)));
 
         // Where nothing on the desktop opens a folder or a script, the user
         // is told and the failure is logged.
-        w->optMode[1]->click();
+        control<QRadioButton>(*w, "optMode_1")->click();
         m_dialogs.opens = false;
-        w->mListOpenFolder->trigger();
-        w->mListOpenScript->trigger();
+        control<QAction>(*w, "mListOpenFolder")->trigger();
+        control<QAction>(*w, "mListOpenScript")->trigger();
         QCOMPARE(m_dialogs.messages,
             (QStringList { "Nothing on this desktop could open " + QDir::toNativeSeparators(clips) + ".",
                 "Nothing on this desktop could open " + QDir::toNativeSeparators(clips + u"/b.avs"_s) + "." }));
@@ -315,7 +325,7 @@ private slots:
     {
         auto w = load();
         w->clipModel()->setRows({ { false, u"a.avi"_s, m_clips.path(), u"-"_s } });
-        w->lvwMovies->setCurrentIndex(w->clipModel()->index(0, 0));
+        control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(0, 0));
         const auto shown = [&] {
             QStringList keys;
             QTimer::singleShot(0, [&] {
@@ -325,13 +335,13 @@ private slots:
                     menu->close();
                 }
             });
-            emit w->lvwMovies->customContextMenuRequested(QPoint(5, 5));
+            emit control<QTreeView>(*w, "lvwMovies")->customContextMenuRequested(QPoint(5, 5));
             return keys;
         };
         QCOMPARE(shown(),
             (QStringList { "&Check selected=Space", "&Uncheck selected=", "=", "&Preview script=F3",
                 "Open &folder=", "Open &script=" }));
-        QTest::keyClick(w->lvwMovies, Qt::Key_Space);
+        QTest::keyClick(control<QTreeView>(*w, "lvwMovies"), Qt::Key_Space);
         QVERIFY(w->clipModel()->rows().at(0).checked);
         QCOMPARE(shown().mid(0, 2), (QStringList { "&Check selected=", "&Uncheck selected=Space" }));
     }
@@ -344,8 +354,8 @@ private slots:
         auto *hint = w->findChild<QLabel *>(u"lblEmptyList"_s);
         QVERIFY(hint && hint->isVisible());
         QCOMPARE(hint->text(), u"Add a scan folder under Settings, then press Scan"_s);
-        QCOMPARE(hint->geometry(), w->lvwMovies->geometry());
-        QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
+        QCOMPARE(hint->geometry(), control<QTreeView>(*w, "lvwMovies")->geometry());
+        QCOMPARE(control<QLabel>(*w, "Panel2")->text(), u"0 files found"_s);
         w->AddFolder(m_clips.path());
         QVERIFY(!hint->isVisible());
 
@@ -353,7 +363,7 @@ private slots:
         auto again = load();
         hint = again->findChild<QLabel *>(u"lblEmptyList"_s);
         QVERIFY(hint && hint->isVisible());
-        again->cmdScan->click();
+        control<QPushButton>(*again, "cmdScan")->click();
         QVERIFY(!hint->isVisible());
     }
 
@@ -379,7 +389,7 @@ private slots:
                 QVERIFY2(control->geometry().bottom() < frame->height() - 2, what);
             }
         }
-        QCOMPARE(w->cmdColour->geometry(), twipsRect(7680, 120, 735, 375));
+        QCOMPARE(control<QPushButton>(*w, "cmdColour")->geometry(), twipsRect(7680, 120, 735, 375));
     }
 
     // The preview's text is byte for byte what each build writes.
@@ -412,30 +422,30 @@ private slots:
         auto w = load();
         const QString a = m_clips.filePath(u"a"_s), b = m_clips.filePath(u"b"_s), file = m_clips.filePath(u"x.txt"_s);
         QVERIFY(QDir().mkpath(a) && QDir().mkpath(b) && QFile(file).open(QIODevice::WriteOnly));
-        QVERIFY(drop(w->lvwMovies->viewport(), { a, file }));
-        QCOMPARE(w->panels[0]->text(), "Added the scan folder " + a + "; Scan lists its clips.");
-        QVERIFY(!drop(w->lvwMovies->viewport(), { file }));
-        QVERIFY(drop(w->settingsWindow()->lstScanFolders->viewport(), { b }));
-        QCOMPARE(w->MainFolder, a + u'|' + b);
+        QVERIFY(drop(control<QTreeView>(*w, "lvwMovies")->viewport(), { a, file }));
+        QCOMPARE(control<QLabel>(*w, "Panel1")->text(), "Added the scan folder " + a + "; Scan lists its clips.");
+        QVERIFY(!drop(control<QTreeView>(*w, "lvwMovies")->viewport(), { file }));
+        QVERIFY(drop(control<QListWidget>(*w->settingsWindow(), "lstScanFolders")->viewport(), { b }));
+        QCOMPARE(w->settings().scanFolders(), (QStringList { a, b }));
         QVERIFY(m_folder->read(u"Settings.ini"_s).contains(("MainFolder=" + a + u'|' + b + "\r\n").toLocal8Bit()));
         // A second drop adds nothing twice, on either list.
-        QVERIFY(drop(w->lvwMovies->viewport(), { a + u'/', b }));
-        QVERIFY(drop(w->settingsWindow()->lstScanFolders->viewport(), { b }));
-        QCOMPARE(w->MainFolder, a + u'|' + b);
-        QCOMPARE(w->settingsWindow()->scanFolders(), (QStringList { a, b }));
-        QCOMPARE(w->panels[0]->text(), b + " is a scan folder already.");
-        QCOMPARE(w->panels[1]->text(), u"0 files found"_s);
-        w->cmdScan->click();
-        QVERIFY(w->panels[0]->text().isEmpty());
+        QVERIFY(drop(control<QTreeView>(*w, "lvwMovies")->viewport(), { a + u'/', b }));
+        QVERIFY(drop(control<QListWidget>(*w->settingsWindow(), "lstScanFolders")->viewport(), { b }));
+        QCOMPARE(w->settings().scanFolders(), (QStringList { a, b }));
+        QCOMPARE(listedTexts(*control<QListWidget>(*w->settingsWindow(), "lstScanFolders")), (QStringList { a, b }));
+        QCOMPARE(control<QLabel>(*w, "Panel1")->text(), b + " is a scan folder already.");
+        QCOMPARE(control<QLabel>(*w, "Panel2")->text(), u"0 files found"_s);
+        control<QPushButton>(*w, "cmdScan")->click();
+        QVERIFY(control<QLabel>(*w, "Panel1")->text().isEmpty());
 
         const QString avt = m_folder->file(u"Templates/Dropped.avt"_s);
         m_folder->write(u"Templates/Dropped.avt"_s, "Dropped()\r\n");
-        drop(w->txtScript->viewport(), { avt, file }); // two files: no template
-        QVERIFY(!w->txtScript->toPlainText().startsWith(u"Dropped()"_s));
-        QVERIFY(drop(w->txtScript->viewport(), { avt }));
-        QCOMPARE(w->txtScript->toPlainText(), u"Dropped()\n"_s);
+        drop(control<TemplateEditor>(*w, "txtScript")->viewport(), { avt, file }); // two files: no template
+        QVERIFY(!control<TemplateEditor>(*w, "txtScript")->toPlainText().startsWith(u"Dropped()"_s));
+        QVERIFY(drop(control<TemplateEditor>(*w, "txtScript")->viewport(), { avt }));
+        QCOMPARE(control<TemplateEditor>(*w, "txtScript")->toPlainText(), u"Dropped()\n"_s);
         QVERIFY(m_folder->read(u"Settings.ini"_s).contains(("Template=" + avt + "\r\n").toLocal8Bit()));
-        QCOMPARE(w->panels[2]->text(), u"Dropped.avt"_s);
+        QCOMPARE(control<QLabel>(*w, "Panel3")->text(), u"Dropped.avt"_s);
     }
 };
 

@@ -1,5 +1,6 @@
 // The folder chooser on its own: where it opens, what OK hands back and to
 // which receiver, and that a folder it cannot open leaves it usable.
+#include "../common/Controls.h"
 #include "Dialog.h"
 
 #include <QComboBox>
@@ -82,7 +83,8 @@ private slots:
             QString openedAt;
             QTimer::singleShot(0, d.get(), [&] {
                 openedAt = d->openFolder();
-                button == 0 ? void(d->close()) : (button == 1 ? d->CancelButton : d->OKButton)->click();
+                button == 0 ? void(d->close())
+                            : control<QPushButton>(*d, button == 1 ? "CancelButton" : "OKButton")->click();
             });
             QCOMPARE(d->exec(), button == 2 ? QDialog::Accepted : QDialog::Rejected);
             QTEST(openedAt, "opensAt");
@@ -108,14 +110,15 @@ private slots:
             QSKIP("as root every folder is readable");
         auto d = chooser(1, label);
         d->Form_Load();
-        QVERIFY(!d->lblNote->isHidden());
-        QVERIFY2(d->lblNote->text().contains(note), qPrintable(d->lblNote->text()));
+        QVERIFY(!control<QLabel>(*d, "lblNote")->isHidden());
+        QVERIFY2(
+            control<QLabel>(*d, "lblNote")->text().contains(note), qPrintable(control<QLabel>(*d, "lblNote")->text()));
         QCOMPARE(d->openFolder(), m_current);
-        QVERIFY(d->Dir1->count() > 0);
+        QVERIFY(control<QListWidget>(*d, "Dir1")->count() > 0);
         // Asked to open it again: refused, and the lists stay where they were.
         QVERIFY(!d->setOpenFolder(label));
         QCOMPARE(d->openFolder(), m_current);
-        d->OKButton->click();
+        control<QPushButton>(*d, "OKButton")->click();
         QCOMPARE(m_avs, QStringList { m_current });
     }
 
@@ -126,29 +129,30 @@ private slots:
     {
         auto d = chooser(1, m_scripts);
         d->Form_Load();
-        const QList<QListWidgetItem *> sub = d->Dir1->findItems(u"sub"_s, Qt::MatchEndsWith);
+        const QList<QListWidgetItem *> sub = control<QListWidget>(*d, "Dir1")->findItems(u"sub"_s, Qt::MatchEndsWith);
         QCOMPARE(sub.size(), 1);
-        d->Dir1->setCurrentItem(sub[0]);
-        QTest::keyClick(d->Dir1, Qt::Key_Return);
+        control<QListWidget>(*d, "Dir1")->setCurrentItem(sub[0]);
+        QTest::keyClick(control<QListWidget>(*d, "Dir1"), Qt::Key_Return);
         QCOMPARE(d->openFolder(), QDir::toNativeSeparators(m_scripts + u"/sub"_s));
-        d->Dir1->setCurrentRow(0); // only highlighted
-        d->OKButton->click();
+        control<QListWidget>(*d, "Dir1")->setCurrentRow(0); // only highlighted
+        control<QPushButton>(*d, "OKButton")->click();
 
-        const int home = d->Drive1->findData(QDir::toNativeSeparators(QStorageInfo(m_current).rootPath()));
+        const int home
+            = control<QComboBox>(*d, "Drive1")->findData(QDir::toNativeSeparators(QStorageInfo(m_current).rootPath()));
         QVERIFY(home >= 0);
-        for (int i = 0; i < d->Drive1->count(); ++i) {
-            const QString root = d->Drive1->itemData(i).toString();
+        for (int i = 0; i < control<QComboBox>(*d, "Drive1")->count(); ++i) {
+            const QString root = control<QComboBox>(*d, "Drive1")->itemData(i).toString();
             if (i != home && QDir(root).isReadable()) {
-                d->Drive1->setCurrentIndex(i);
+                control<QComboBox>(*d, "Drive1")->setCurrentIndex(i);
                 d->Drive1_Change();
                 QCOMPARE(d->openFolder(), root);
                 break;
             }
         }
-        d->Drive1->setCurrentIndex(home);
+        control<QComboBox>(*d, "Drive1")->setCurrentIndex(home);
         d->Drive1_Change();
-        QCOMPARE(d->Drive1->currentIndex(), home);
-        d->OKButton->click();
+        QCOMPARE(control<QComboBox>(*d, "Drive1")->currentIndex(), home);
+        control<QPushButton>(*d, "OKButton")->click();
         QCOMPARE(m_avs, (QStringList { QDir::toNativeSeparators(m_scripts + u"/sub"_s), m_current }));
         QVERIFY(m_added.isEmpty());
     }

@@ -21,7 +21,8 @@ import time
 import pyatspi
 
 CRLF = b"\r\n"
-TITLE = "Tovrane v1.0.1"
+# The title shows the version of the project built.
+TITLE = "Tovrane v" + os.environ["TOVRANE_PROJECT_VERSION"]
 
 # Keycodes of the X server's default (evdev) keymap, as Xvfb loads it.
 KEY_ALT_L = 64

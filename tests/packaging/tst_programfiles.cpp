@@ -2,6 +2,7 @@
 // package's layout, in the user's XDG folders with the delivered data read
 // from the package. Checked on the decision alone and on a main window
 // brought up in each layout.
+#include "Controls.h"
 #include "LoadedWindow.h"
 #include "ProgramInfo.h"
 #include "ScriptedDialogs.h"
@@ -176,8 +177,8 @@ private slots:
         dialogs.fileNames = { saved };
         {
             auto window = loadedMainWindow(info, dialogs);
-            QCOMPARE(window->txtScript->toPlainText(), u"# delivered\nBlur(1.0)\n"_s);
-            QCOMPARE(window->FilterNames, (QStringList { u"BLUR"_s, u"CROP"_s }));
+            QCOMPARE(control<TemplateEditor>(*window, "txtScript")->toPlainText(), u"# delivered\nBlur(1.0)\n"_s);
+            QCOMPARE(window->filterNames(), (QStringList { u"BLUR"_s, u"CROP"_s }));
             window->cmdSave_Click();
         }
         QCOMPARE(dialogs.fileDialogs, (QList { std::pair(true, info.files.templateFolder) }));

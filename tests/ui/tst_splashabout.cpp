@@ -1,3 +1,4 @@
+#include "Controls.h"
 #include "ProgramFolder.h"
 #include "ScriptedDialogs.h"
 #include "frmAbout.h"
@@ -7,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 class TestSplashAbout : public QObject
 {
@@ -43,8 +46,10 @@ private slots:
         QVERIFY(QFile::exists(folder.file(QStringLiteral("Settings.ini"))));
         QCOMPARE(splash->isVisible(), shown);
         if (shown) {
-            QCOMPARE(splash->lblVersion->text(), QStringLiteral("version 1.0.1"));
-            QVERIFY(splash->Timer1->isActive() && splash->Timer1->interval() == 1000);
+            QCOMPARE(
+                control<QLabel>(*splash, "lblVersion")->text(), QStringLiteral("version " TOVRANE_PROJECT_VERSION));
+            QVERIFY(control<QTimer>(*splash, "Timer1")->isActive()
+                && control<QTimer>(*splash, "Timer1")->interval() == 1000);
             // The fourth tick opens the main window.
             for (int tick = 1; tick <= 3; ++tick)
                 splash->Timer1_Timer();
@@ -52,7 +57,7 @@ private slots:
             splash->Timer1_Timer();
         }
         QCOMPARE(opened, 1);
-        QVERIFY(!splashVisibleWhenOpened && !splash->Timer1->isActive());
+        QVERIFY(!splashVisibleWhenOpened && !control<QTimer>(*splash, "Timer1")->isActive());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!alive);
     }
@@ -64,12 +69,11 @@ private slots:
         frmSplash splash(folder.info(), [&] {
             ++opened;
             // The main window's start-up lets events run for a while.
-            QElapsedTimer clock;
-            clock.start();
-            while (clock.elapsed() < 2300)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            QEventLoop startUp;
+            QTimer::singleShot(2300, &startUp, &QEventLoop::quit);
+            startUp.exec();
         });
-        splash.Timer1->setInterval(100);
+        control<QTimer>(splash, "Timer1")->setInterval(100);
         splash.Form_Load();
         QTRY_COMPARE_WITH_TIMEOUT(opened, 1, 5000);
         QTest::qWait(500);
@@ -80,15 +84,18 @@ private slots:
     {
         ProgramFolder folder;
         ScriptedDialogs dialogs;
-        frmAbout about(folder.info(), dialogs);
-        QCOMPARE(about.windowTitle(), QStringLiteral("Tovrane v1.0.1"));
-        QVERIFY(!folder.info().copyright.isEmpty());
-        QCOMPARE(about.lblCopyright->text(), folder.info().copyright);
-        QVERIFY(about.txtURL->text().contains(folder.info().programPage()));
-        emit about.txtURL->linkActivated(folder.info().programPage());
-        QCOMPARE(dialogs.openedUrls, QStringList { folder.info().programPage() });
+        // Shows what it is handed, whatever the maker's name and site.
+        ProgramInfo info = folder.info();
+        info.copyright = u"Copyright \u00a9 1999 Someone Else"_s;
+        info.webSite = u"http://maker.example"_s;
+        frmAbout about(info, dialogs);
+        QCOMPARE(about.windowTitle(), QStringLiteral("Tovrane v" TOVRANE_PROJECT_VERSION));
+        QCOMPARE(control<QLabel>(about, "lblCopyright")->text(), u"Copyright \u00a9 1999 Someone Else"_s);
+        QVERIFY(control<QLabel>(about, "txtURL")->text().contains(u"http://maker.example/freeware/tovrane"_s));
+        emit control<QLabel>(about, "txtURL")->linkActivated(u"http://maker.example/freeware/tovrane"_s);
+        QCOMPARE(dialogs.openedUrls, QStringList { u"http://maker.example/freeware/tovrane"_s });
 
-        QTimer::singleShot(0, &about, [&] { about.cmdOK->click(); });
+        QTimer::singleShot(0, &about, [&] { control<QPushButton>(about, "cmdOK")->click(); });
         QCOMPARE(about.exec(), int(QDialog::Accepted));
     }
 };

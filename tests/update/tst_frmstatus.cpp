@@ -18,6 +18,9 @@
 
 namespace {
 const QString kPage = QStringLiteral("http://www.kestrelle.example/freeware/tovrane");
+// The question as users know it, word for word.
+const QString kQuestion = QStringLiteral(
+    "There is a newer version of the Tovrane available!\r\nWould you like to visit the website to get the update?");
 const qint32 kClassNotRegistered = -2147221164; // REGDB_E_CLASSNOTREG, as the signed number the log shows
 }
 
@@ -84,7 +87,7 @@ private slots:
         QCOMPARE(m_server.requestLines, registered ? QList<QByteArray> { request } : QList<QByteArray> {});
         QCOMPARE(dialogs.questions.size(), answer ? 1 : 0);
         for (const ScriptedDialogs::Asked &q : dialogs.questions)
-            QVERIFY(q.title.isEmpty() && q.text == frmStatus::kQuestion && q.icon == Dialogs::Icon::Information);
+            QVERIFY(q.title.isEmpty() && q.text == kQuestion && q.icon == Dialogs::Icon::Information);
         QCOMPARE(dialogs.openedUrls, answer == Dialogs::Yes ? QStringList { kPage } : QStringList {});
         QVERIFY(dialogs.messages.isEmpty() && dialogs.fileDialogs.isEmpty());
 
