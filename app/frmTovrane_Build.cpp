@@ -17,17 +17,17 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-#include <exception>
+#include <optional>
 
 namespace {
 
 const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");
 
 // The hourglass for the length of a build, lifted while a question waits for
-// the user.
+// the user (the arrow, pushed the same way, for the question's length).
 struct WaitCursor
 {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    explicit WaitCursor(Qt::CursorShape shape = Qt::WaitCursor) { QApplication::setOverrideCursor(shape); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor &) = delete;
     WaitCursor &operator=(const WaitCursor &) = delete;
@@ -79,15 +79,20 @@ void frmTovrane::Mode_1()
         BuildOptions options;
         step([&] { options = buildOptions(); });
         const QList<ClipRow> rows = m_clips->rows();
+        // A question that could not be put must not cost the user the file.
         auto ask = [&](const QString &path) {
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-            const auto answer = m_dialogs.question(QString(),
-                QStringLiteral("The AVS script ") + path + QStringLiteral(" already exists. Overwrite?"),
-                Dialogs::Icon::Information);
-            QApplication::restoreOverrideCursor();
-            return answer == Dialogs::Yes;
+            bool overwrite = false;
+            step([&] {
+                const WaitCursor arrow(Qt::ArrowCursor);
+                overwrite
+                    = m_dialogs.question(QString(),
+                          QStringLiteral("The AVS script ") + path + QStringLiteral(" already exists. Overwrite?"),
+                          Dialogs::Icon::Information)
+                    == Dialogs::Yes;
+            });
+            return overwrite;
         };
-        auto mark = [&](int row) { m_clips->setAvs(row, QStringLiteral("Y")); };
+        auto mark = [&](int row) { step([&] { m_clips->setAvs(row, QStringLiteral("Y")); }); };
         step([&] { buildPerClip(rows, options, step, ask, mark); });
     }
     // A build the program was asked to end in did not get done.
@@ -113,22 +118,23 @@ void frmTovrane::LoadTemplate(const QString &sFile)
     // A failure to read is skipped quietly: the editor keeps the text it had.
     // A file refused outright (not a file, or far too large) is reported to
     // the caller's trap once the colouring has run.
-    std::exception_ptr refused;
+    std::optional<Failure> refused;
     try {
-        if (const std::optional<TemplateText> loaded = readTemplateText(sFile, m_info.files.defaultTemplate)) {
+        const Expected<std::optional<TemplateText>> loaded = readTemplateText(sFile, m_info.files.defaultTemplate);
+        if (!loaded) {
+            refused = loaded.error();
+        } else if (*loaded) {
             bUpdating = true;
-            txtScript->setPlainText(loaded->text);
+            txtScript->setPlainText((*loaded)->text);
             bUpdating = false;
-            m_templateFormat = loaded->format;
+            m_templateFormat = (*loaded)->format;
         }
-    } catch (const RuntimeError &) {
-        refused = std::current_exception();
     } catch (...) {
         bUpdating = false;
     }
     ApplyColorScheme();
     if (refused)
-        std::rethrow_exception(refused);
+        throw RuntimeError(*refused);
 }
 
 void frmTovrane::SaveTemplate(const QString &sFile)

@@ -200,7 +200,10 @@ ScriptPreview frmTovrane::currentPreview(const ClipRow &row) const
 {
     // The preview and "Open script" name the same file: in "All for one"
     // that is the batch script the next build writes.
-    return previewScript(row, buildOptions(), m_mode == 0);
+    Expected<ScriptPreview> preview = previewScript(row, buildOptions(), m_mode == 0);
+    if (!preview)
+        throw RuntimeError(preview.error());
+    return std::move(*preview);
 }
 
 void frmTovrane::mListPreview_Click()

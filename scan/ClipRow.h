@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QString>
 
 // One row of the clip list: the check box, the clip's file name ("File"),
@@ -23,5 +25,5 @@ struct ClipNameParts
 };
 
 // "a.b.avi" gives a.b / avi; "clip." gives clip / "". A name without "." is
-// all extension and has no name: RuntimeError 5.
-ClipNameParts splitClipFileName(const QString &file);
+// all extension and has no name: failure 5.
+Expected<ClipNameParts> splitClipFileName(const QString &file);

@@ -88,8 +88,8 @@ int main(int argc, char **argv)
     std::vector<QByteArray> paths;
     std::vector<QByteArray> texts;
     for (const ClipRow &row : rows) {
-        const ClipNameParts parts = splitClipFileName(row.file);
-        paths.push_back(QFile::encodeName(scriptPathFor(row, options)));
+        const ClipNameParts parts = *splitClipFileName(row.file);
+        paths.push_back(QFile::encodeName(*scriptPathFor(row, options)));
         texts.push_back(
             substitutePlaceholders(options.templateText, parts.clip, parts.ext, row.location).toLocal8Bit());
     }

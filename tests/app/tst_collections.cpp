@@ -392,16 +392,16 @@ private slots:
         const CErrorlog log(m_folder->path(), u"tovrane"_s);
         const ErrorTrap step(log, u"frmTovrane"_s, u"Mode_1"_s);
 
-        const ScriptPreview perClip = previewScript(row, options, false);
+        const ScriptPreview perClip = *previewScript(row, options, false);
         QCOMPARE(buildPerClip({ row }, options, step, {}, {}), 1);
         QCOMPARE(contents(perClip.path), perClip.text.toLocal8Bit());
-        QVERIFY(previewScript(row, options, false).exists);
+        QVERIFY(previewScript(row, options, false)->exists);
 
-        const ScriptPreview block = previewScript(row, options, true);
+        const ScriptPreview block = *previewScript(row, options, true);
         QCOMPARE(block.path, QDir(out).filePath(u"batch_file_0.avs"_s));
         QCOMPARE(buildBatch({ row }, options, step), block.path);
         QCOMPARE(contents(block.path), block.text.toLocal8Bit());
-        QCOMPARE(previewScript(row, options, true).path, QDir(out).filePath(u"batch_file_1.avs"_s));
+        QCOMPARE(previewScript(row, options, true)->path, QDir(out).filePath(u"batch_file_1.avs"_s));
     }
 
     // Folders dropped on the clip list or the settings window's folder list

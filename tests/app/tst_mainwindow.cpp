@@ -8,6 +8,7 @@
 #include "LoadedWindow.h"
 #include "Program.h"
 #include "ProgramFolder.h"
+#include "RuntimeError.h"
 #include "ScriptedDialogs.h"
 #include "TemplateEditor.h"
 #include "TestHttpServer.h"
@@ -346,6 +347,31 @@ private slots:
     // byte (no-break spaces and control characters included); a cancelled
     // load changes nothing, and files that are not templates at all are
     // refused, logged, and never stored.
+    void aQuestionThatFailsKeepsTheScript()
+    {
+        for (const char *name : { "a.avi", "a.avs", "b.avi", "b.avs" })
+            QVERIFY(put(clip(QString::fromLatin1(name)), "kept"));
+        auto w = loadOnClips();
+        w->txtScript->setPlainText(u"%CLIP%"_s);
+        w->mRunScan->trigger();
+        w->cmdSelect[1]->click();
+        w->settingsWindow()->optOverwrite[1]->click();
+        const qsizetype logged = m_folder->logRecords().size();
+        int asked = 0;
+        m_dialogs.whileAsking = [&asked] {
+            if (++asked == 1)
+                throw RuntimeError(ErrNum::DeviceIOError);
+        };
+        w->cmdBuild->click();
+        // The script stays, the failure is logged under the build, the build
+        // goes on, and the pointer is the window's own again.
+        QCOMPARE(readBytes(clip(u"a.avs"_s)), QByteArray("kept"));
+        QCOMPARE(readBytes(clip(u"b.avs"_s)), QByteArray("b"));
+        QCOMPARE(m_folder->logRecords().mid(logged), QStringList { u"Mode_1 57"_s });
+        QCOMPARE(m_dialogs.messages, QStringList { u"All done!"_s });
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    }
+
     void templatesLoadAndSave()
     {
         auto w = loadOnClips();

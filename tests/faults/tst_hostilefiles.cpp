@@ -226,7 +226,7 @@ private slots:
             { std::pair(fifo, ErrNum::PathFileAccessError), std::pair(huge, ErrNum::OutOfMemory) }) {
             QCOMPARE(refused([&] { ReadIniKey(path, u"Settings"_s, u"Mode"_s); }), number);
             QCOMPARE(refused([&] { WriteIniKey(path, u"Settings"_s, u"Mode"_s, u"1"_s); }), number);
-            QCOMPARE(refused([&] { readTemplateText(path, QString()); }), number);
+            QCOMPARE(readTemplateText(path, QString()).error().number, number);
         }
         QCOMPARE(SafeFile::entryAt(fifo), SafeFile::Entry::Other);
         QCOMPARE(QFileInfo(huge).size(), SafeFile::MaxTextBytes + 1);
@@ -444,9 +444,11 @@ private slots:
             { std::pair("# Caf\xe9 \xa9\r\n" + everyByte + "\r\n", u"# Caf\u00e9 \u00a9\n"_s),
                 std::pair(QByteArray("\xEF\xBB\xBF# Caf\xC3\xA9\r\n"), u"\uFEFF# Caf\u00e9\n"_s) }) {
             QVERIFY(put(avt, bytes));
-            const std::optional<TemplateText> loaded = readTemplateText(avt, QString());
-            QVERIFY(loaded && loaded->text.startsWith(text));
-            QVERIFY(saveTemplateText(copy, loaded->text, loaded->format, trap(u"SaveTemplate"_s)));
+            const Expected<std::optional<TemplateText>> read = readTemplateText(avt, QString());
+            QVERIFY(read && *read);
+            const TemplateText &loaded = **read;
+            QVERIFY(loaded.text.startsWith(text));
+            QVERIFY(saveTemplateText(copy, loaded.text, loaded.format, trap(u"SaveTemplate"_s)));
             QCOMPARE(readBytes(copy), bytes);
         }
         QCOMPARE(records(), QStringList());
