@@ -53,8 +53,8 @@ BuildOptions frmTovrane::buildOptions() const
     BuildOptions options;
     options.templateText = editorTextWithCrLf(editorText());
     options.scriptExtension = m_settings->scriptExtension();
-    options.askBeforeOverwrite = m_settings->overwritePolicy() == 1;
-    options.specificFolder = m_settings->buildScriptsIn() == 1;
+    options.overwrite = OverwritePolicy(m_settings->overwritePolicy());
+    options.scriptFolder = ScriptFolder(m_settings->buildScriptsIn());
     options.avsFolder = m_avsFolder;
     options.stopRequested = endRequested;
     return options;
@@ -64,9 +64,9 @@ void frmTovrane::cmdBuild_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdBuild_Click"));
     step([&] {
-        if (m_mode == 0)
+        if (BuildMode(m_mode) == BuildMode::AllForOne)
             Mode_0();
-        else if (m_mode == 1)
+        else if (BuildMode(m_mode) == BuildMode::OneForAll)
             Mode_1();
     });
 }
@@ -92,7 +92,7 @@ void frmTovrane::Mode_1()
             });
             return overwrite;
         };
-        auto mark = [&](int row) { step([&] { m_clips->setAvs(row, QStringLiteral("Y")); }); };
+        auto mark = [&](int row) { step([&] { m_clips->setAvs(row, ScriptMark::Exists); }); };
         step([&] { buildPerClip(rows, options, step, ask, mark); });
     }
     // A build the program was asked to end in did not get done.

@@ -200,7 +200,7 @@ ScriptPreview frmTovrane::currentPreview(const ClipRow &row) const
 {
     // The preview and "Open script" name the same file: in "All for one"
     // that is the batch script the next build writes.
-    Expected<ScriptPreview> preview = previewScript(row, buildOptions(), m_mode == 0);
+    Expected<ScriptPreview> preview = previewScript(row, buildOptions(), BuildMode(m_mode) == BuildMode::AllForOne);
     if (!preview)
         throw RuntimeError(preview.error());
     return std::move(*preview);
@@ -236,7 +236,9 @@ void frmTovrane::refreshPreview()
     step([&] {
         const ScriptPreview preview = currentPreview(clip);
         m_preview->showScript(preview.path,
-            previewFate(preview, m_mode == 0, m_settings && m_settings->overwritePolicy() == 1), preview.text);
+            previewFate(preview, BuildMode(m_mode) == BuildMode::AllForOne,
+                m_settings && OverwritePolicy(m_settings->overwritePolicy()) == OverwritePolicy::Ask),
+            preview.text);
     });
 }
 

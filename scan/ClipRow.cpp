@@ -1,5 +1,10 @@
 #include "ClipRow.h"
 
+QString markText(ScriptMark mark)
+{
+    return mark == ScriptMark::Exists ? QStringLiteral("Y") : QStringLiteral("-");
+}
+
 Expected<ClipNameParts> splitClipFileName(const QString &file)
 {
     const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));

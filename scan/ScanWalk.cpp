@@ -1,6 +1,7 @@
 #include "ScanWalk.h"
 
 #include "Failure.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "TextEncoding.h"
 
@@ -259,13 +260,6 @@ private:
     QStringList m_entries;
 };
 
-QString childPath(const QString &folder, const QString &name)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
 // An absolute, clean path with "/" separators: no trailing separator except
 // for a root.
 QString normalFolderPath(const QString &folder)
@@ -285,7 +279,7 @@ public:
     // A folder is named with a trailing separator: all it holds is left out.
     void add(const QString &folder, const QByteArray &name, bool isFolder)
     {
-        QString path = childPath(folder, escapedBytes(name));
+        QString path = pathInFolder(folder, escapedBytes(name));
         if (isFolder)
             path += QLatin1Char('/');
         if (m_reported.contains(path))
@@ -322,7 +316,7 @@ public:
                 branch.pop_back();
                 continue;
             }
-            const QString path = childPath(top.path, top.folders.at(top.next++));
+            const QString path = pathInFolder(top.path, top.folders.at(top.next++));
             visit(path, branch);
         }
     }
@@ -384,8 +378,6 @@ private:
         std::sort(links.begin(), links.end(), nameLess);
         // One location string for all rows of the folder.
         const QString location = QDir::toNativeSeparators(path);
-        const QString yes = QStringLiteral("Y");
-        const QString no = QStringLiteral("-");
         for (const QString &name : std::as_const(files)) {
             if (!m_matcher.matches(extensionOf(name)))
                 continue;
@@ -399,7 +391,8 @@ private:
                 || std::binary_search(links.cbegin(), links.cend(), m_scriptName, nameLess);
             if (m_onlyWithoutScript && scriptExists)
                 continue;
-            m_out.append(ClipRow { !scriptExists, name, location, scriptExists ? yes : no });
+            m_out.append(
+                ClipRow { !scriptExists, name, location, scriptExists ? ScriptMark::Exists : ScriptMark::None });
         }
     }
 

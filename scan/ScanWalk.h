@@ -30,7 +30,7 @@ struct ScanOptions
 // entries cannot be read, ends the descent on its branch. A file under the
 // temporary name of a file being written counts for nothing. Links are followed,
 // but each real folder is walked once per scan folder, by whichever way
-// reaches it first. A clip is marked "Y" when a regular file or a link of any
+// reaches it first. A clip is marked as having a script when a regular file or a link of any
 // kind (a broken one too) stands under its script's name. A failure inside
 // the walk is reported to `walkReport` and the walk goes on.
 //

@@ -1,6 +1,6 @@
 #include "ScriptRemoval.h"
 
-#include "CErrorlog.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 
 #include <QDir>
@@ -67,7 +67,7 @@ void removeCheckedScripts(
         const Expected<ClipNameParts> parts = splitClipFileName(row.file);
         if (!parts)
             continue;
-        const QString script = CErrorlog::Bracket(row.location) + parts->clip + QLatin1Char('.') + extension;
+        const QString script = pathInFolder(row.location, parts->clip + QLatin1Char('.') + extension);
         try {
             if (!SafeFile::fileOrLinkExists(script) && markRemoved)
                 markRemoved(int(i));

@@ -1,6 +1,6 @@
 #include "ScriptBuild.h"
 
-#include "CErrorlog.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "Substitute.h"
 
@@ -16,10 +16,10 @@ QString dotExtension(const BuildOptions &options)
     return QLatin1Char('.') + options.scriptExtension.toLower();
 }
 
-QString scriptPath(const ClipRow &row, const QString &clip, const BuildOptions &options, const QString &specificFolder,
-    const QString &dotExt)
+QString scriptPath(const ClipRow &row, const QString &clip, const BuildOptions &options, const QString &dotExt)
 {
-    return (options.specificFolder ? specificFolder : CErrorlog::Bracket(row.location)) + clip + dotExt;
+    return pathInFolder(
+        options.scriptFolder == ScriptFolder::SpecificFolder ? options.avsFolder : row.location, clip + dotExt);
 }
 
 QString expandRow(const ClipRow &row, const ClipNameParts &parts, const QString &templ)
@@ -34,7 +34,7 @@ QString batchPath(const QString &prefix, int n, const QString &dotExt)
 
 QString batchPrefix(const BuildOptions &options)
 {
-    return CErrorlog::Bracket(options.avsFolder) + QStringLiteral("batch_file_");
+    return pathInFolder(options.avsFolder, QStringLiteral("batch_file_"));
 }
 
 bool stopRequested(const BuildOptions &options)
@@ -96,7 +96,7 @@ Outcome putScript(const QString &path, const QByteArray &bytes, const BuildOptio
     const std::function<bool(const QString &scriptPath)> &askOverwrite)
 {
     const auto replace = [&] { return report(written(SafeFile::replaceFile(path, bytes), path)); };
-    if (!options.askBeforeOverwrite)
+    if (options.overwrite == OverwritePolicy::Always)
         return replace() ? Outcome::Written : Outcome::Failed;
     if (!SafeFile::fileOrLinkExists(path)) {
         const SafeFile::Result created = SafeFile::createFile(path, bytes);
@@ -166,14 +166,13 @@ Expected<QString> scriptPathFor(const ClipRow &row, const BuildOptions &options)
     const Expected<ClipNameParts> parts = splitClipFileName(row.file);
     if (!parts)
         return parts.error();
-    return scriptPath(row, parts->clip, options, CErrorlog::Bracket(options.avsFolder), dotExtension(options));
+    return scriptPath(row, parts->clip, options, dotExtension(options));
 }
 
 int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const FailureSink &report,
     const std::function<bool(const QString &scriptPath)> &askOverwrite, const std::function<void(int row)> &markScript)
 {
     const QString dotExt = dotExtension(options);
-    const QString specificFolder = CErrorlog::Bracket(options.avsFolder);
     Leftovers leftovers;
     int count = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
@@ -187,7 +186,7 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
         const Expected<ClipNameParts> parts = splitClipFileName(row.file);
         if (!report(parts))
             continue;
-        const QString path = scriptPath(row, parts->clip, options, specificFolder, dotExt);
+        const QString path = scriptPath(row, parts->clip, options, dotExt);
         const QByteArray bytes = expandRow(row, *parts, options.templateText).toLocal8Bit();
         leftovers.removeIn(path);
 

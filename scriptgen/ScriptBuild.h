@@ -8,14 +8,20 @@
 
 #include <functional>
 
+// The build settings, numbered as Settings.ini stores them (Mode, Overwrite,
+// BuildScriptsIn) and as the windows' option buttons are indexed.
+enum class BuildMode { AllForOne = 0, OneForAll = 1 }; // one batch file / a script per clip
+enum class OverwritePolicy { Always = 0, Ask = 1 };
+enum class ScriptFolder { ClipFolder = 0, SpecificFolder = 1 };
+
 // What a build reads from the main window and the settings window, gathered
 // at the moment of the build.
 struct BuildOptions
 {
     QString templateText; // the editor's text, line breaks as CR LF
     QString scriptExtension; // as the settings window shows it, without "."; used lower-cased
-    bool askBeforeOverwrite = false; // "Ask" rather than "Always"
-    bool specificFolder = false; // "Specific script folder" rather than "Clip folder"
+    OverwritePolicy overwrite = OverwritePolicy::Always;
+    ScriptFolder scriptFolder = ScriptFolder::ClipFolder;
     QString avsFolder; // the specific script folder; may be empty (current folder)
     // Asked between files and between the clips of a batch: true ends the
     // build there (the program is asked to end). A script being written is

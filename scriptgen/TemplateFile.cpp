@@ -1,6 +1,6 @@
 #include "TemplateFile.h"
 
-#include "CErrorlog.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "TextLines.h"
 
@@ -8,12 +8,12 @@
 
 QString templateFolder(const QString &programFolder)
 {
-    return CErrorlog::Bracket(programFolder) + QStringLiteral("Templates");
+    return pathInFolder(programFolder, QStringLiteral("Templates"));
 }
 
 QString defaultTemplatePath(const QString &programFolder)
 {
-    return CErrorlog::Bracket(templateFolder(programFolder)) + QStringLiteral("Default.avs");
+    return pathInFolder(templateFolder(programFolder), QStringLiteral("Default.avs"));
 }
 
 TemplateText fileTextToEditor(const QByteArray &fileBytes)

@@ -76,8 +76,7 @@ int main(int argc, char **argv)
         const QString folder = dir.filePath(QStringLiteral("clips/folder_%1").arg(f, 3, 10, QLatin1Char('0')));
         QDir().mkpath(folder);
         for (int c = 0; c < Clips / Folders; ++c)
-            rows.append(
-                ClipRow { true, QStringLiteral("holiday_%1_%2.avi").arg(f).arg(c), folder, QStringLiteral("-") });
+            rows.append(ClipRow { true, QStringLiteral("holiday_%1_%2.avi").arg(f).arg(c), folder, ScriptMark::None });
     }
 
     BuildOptions options;

@@ -204,7 +204,7 @@ private slots:
         auto w = load();
         QList<ClipRow> rows;
         for (int i = 0; i < 100000; ++i)
-            rows.append({ i % 2 == 0, u"c%1.avi"_s.arg(i), m_clips.path(), u"-"_s });
+            rows.append({ i % 2 == 0, u"c%1.avi"_s.arg(i), m_clips.path(), ScriptMark::None });
         w->clipModel()->setRows(rows);
         w->lvwMovies->setCurrentIndex(w->clipModel()->index(0, 0)); // checked
         w->lvwMovies->selectAll();
@@ -236,8 +236,8 @@ private slots:
         auto w = load();
         const QStringList atStart = m_folder->logRecords();
         const QString clips = m_clips.path();
-        w->clipModel()->setRows({ { true, u"a.avi"_s, clips, u"-"_s }, { true, u"b.avi"_s, clips, u"-"_s },
-            { true, u"README"_s, clips, u"-"_s } });
+        w->clipModel()->setRows({ { true, u"a.avi"_s, clips, ScriptMark::None },
+            { true, u"b.avi"_s, clips, ScriptMark::None }, { true, u"README"_s, clips, ScriptMark::None } });
         w->txtScript->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# Café"_s);
         w->lvwMovies->setCurrentIndex(w->clipModel()->index(1, 0));
         QTest::keyClick(w->lvwMovies, Qt::Key_F3);
@@ -314,7 +314,7 @@ private slots:
     void theContextMenuShowsItsKeys()
     {
         auto w = load();
-        w->clipModel()->setRows({ { false, u"a.avi"_s, m_clips.path(), u"-"_s } });
+        w->clipModel()->setRows({ { false, u"a.avi"_s, m_clips.path(), ScriptMark::None } });
         w->lvwMovies->setCurrentIndex(w->clipModel()->index(0, 0));
         const auto shown = [&] {
             QStringList keys;
@@ -387,8 +387,9 @@ private slots:
     {
         const QString clips = m_clips.path(), out = m_clips.filePath(u"out"_s);
         QVERIFY(QDir().mkpath(out));
-        const ClipRow row { true, u"Zwei.Ü.avi"_s, clips, u"-"_s };
-        const BuildOptions options { u"A(\"%PATH%\\%CLIP%.%EXT%\") # é\r\nB()"_s, u"AVS"_s, false, false, out };
+        const ClipRow row { true, u"Zwei.Ü.avi"_s, clips, ScriptMark::None };
+        const BuildOptions options { u"A(\"%PATH%\\%CLIP%.%EXT%\") # é\r\nB()"_s, u"AVS"_s, OverwritePolicy::Always,
+            ScriptFolder::ClipFolder, out };
         const CErrorlog log(m_folder->path(), u"tovrane"_s);
         const ErrorTrap step(log, u"frmTovrane"_s, u"Mode_1"_s);
 

@@ -20,7 +20,7 @@ const QString sep = QDir::separator();
 
 ClipRow clip(const QString &file, const QString &location, bool checked = true)
 {
-    return ClipRow { checked, file, location, u"-"_s };
+    return ClipRow { checked, file, location, ScriptMark::None };
 }
 
 // The editor text a template load gives, or nullopt.
@@ -32,7 +32,8 @@ std::optional<QString> loaded(const QString &file, const QString &def)
 
 BuildOptions options(const QString &templ, const QString &avsFolder = {}, bool specific = false, bool ask = false)
 {
-    return BuildOptions { templ, u"AVS"_s, ask, specific, avsFolder };
+    return BuildOptions { templ, u"AVS"_s, ask ? OverwritePolicy::Ask : OverwritePolicy::Always,
+        specific ? ScriptFolder::SpecificFolder : ScriptFolder::ClipFolder, avsFolder };
 }
 
 } // namespace
