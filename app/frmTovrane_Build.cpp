@@ -19,6 +19,17 @@
 
 #include <optional>
 
+using scriptgen::buildBatch;
+using scriptgen::BuildMode;
+using scriptgen::BuildOptions;
+using scriptgen::buildPerClip;
+using scriptgen::editorTextWithCrLf;
+using scriptgen::OverwritePolicy;
+using scriptgen::readTemplateText;
+using scriptgen::saveTemplateText;
+using scriptgen::ScriptFolder;
+using scriptgen::TemplateText;
+
 namespace {
 
 const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");

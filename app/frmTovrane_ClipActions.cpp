@@ -25,6 +25,11 @@
 
 #include <algorithm>
 
+using scriptgen::BuildMode;
+using scriptgen::OverwritePolicy;
+using scriptgen::previewScript;
+using scriptgen::ScriptPreview;
+
 namespace {
 
 // What the status bar says after folders were dropped on the clip list.

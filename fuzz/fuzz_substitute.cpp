@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace scriptgen;
+
 namespace {
 
 // One pass: walk the text once, copying it, and put `value` wherever `token`

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+namespace scriptgen {
+
 namespace {
 
 QString dotExtension(const BuildOptions &options)
@@ -239,3 +241,5 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
     const Expected<QString> published = publishBatch(file, prefix, dotExt);
     return report(published) ? *published : QString();
 }
+
+} // namespace scriptgen

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace scriptgen {
+
 // The build settings, numbered as Settings.ini stores them (Mode, Overwrite,
 // BuildScriptsIn) and as the windows' option buttons are indexed.
 enum class BuildMode { AllForOne = 0, OneForAll = 1 }; // one batch file / a script per clip
@@ -74,3 +76,5 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 // MaxBatchNumber is taken that is the only record and nothing is written). A
 // file that could not be written whole is removed again.
 QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const FailureSink &report);
+
+} // namespace scriptgen

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+namespace scriptgen {
+
 QString templateFolder(const QString &programFolder)
 {
     return pathInFolder(programFolder, QStringLiteral("Templates"));
@@ -73,3 +75,5 @@ bool saveTemplateText(
         expectDone(SafeFile::replaceFile(sFile, editorTextToFile(editorText, format), SafeFile::Durability::Synced),
             sFile, Failure::Access::Write));
 }
+
+} // namespace scriptgen

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace scriptgen {
+
 // Template files (.avt and Templates/Default.avs) hold the editor's plain text
 // as 8-bit local text without byte-order mark, lines ended by CR LF.
 
@@ -48,3 +50,5 @@ Expected<std::optional<TemplateText>> readTemplateText(const QString &sFile, con
 // whether the file now holds the text.
 bool saveTemplateText(
     const QString &sFile, const QString &editorText, const TextFormat &format, const FailureSink &report);
+
+} // namespace scriptgen

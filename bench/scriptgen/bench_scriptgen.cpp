@@ -22,6 +22,8 @@
 #include <ctime>
 #include <vector>
 
+using namespace scriptgen;
+
 namespace {
 
 constexpr int Clips = 10000;

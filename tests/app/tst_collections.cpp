@@ -26,6 +26,8 @@
 #include <QTreeView>
 #include <QtTest>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {

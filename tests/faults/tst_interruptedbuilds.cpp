@@ -29,6 +29,8 @@
 #include <climits>
 #include <csignal>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -12,6 +12,8 @@
 
 #include <sys/file.h>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {
