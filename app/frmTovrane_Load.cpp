@@ -28,6 +28,8 @@
 #include <QStatusBar>
 #include <QTreeView>
 
+using update::frmStatus;
+
 namespace {
 
 // Splits a stored list; an empty value holds no item at all.

@@ -27,6 +27,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using update::frmStatus;
+
 using namespace Qt::StringLiterals;
 
 namespace {

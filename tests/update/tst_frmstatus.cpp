@@ -16,6 +16,8 @@
 
 #include <tuple>
 
+using update::frmStatus;
+
 namespace {
 const QString kPage = QStringLiteral("http://www.kestrelle.example/freeware/tovrane");
 const qint32 kClassNotRegistered = -2147221164; // REGDB_E_CLASSNOTREG, as the signed number the log shows
