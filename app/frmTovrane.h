@@ -170,7 +170,7 @@ private:
     // Runs `work` on the current row (if any), a failure logged under `procedure`.
     void onCurrentRow(const QString &procedure, const std::function<void(const ClipRow &)> &work);
     // What the preview shows for `row`; "Open script" opens that file.
-    ScriptPreview currentPreview(const ClipRow &row) const;
+    scriptgen::ScriptPreview currentPreview(const ClipRow &row) const;
     // Hands `path` to the desktop; where nothing opens it, says so and
     // throws, for the caller's trap to log.
     void openOnDesktop(const QString &path);
@@ -192,7 +192,7 @@ private:
     // Load's work once a name is chosen (by the dialog or a drop).
     void loadTemplateFile(const QString &name, const ErrorTrap &step);
     QString editorText() const;
-    BuildOptions buildOptions() const;
+    scriptgen::BuildOptions buildOptions() const;
     void setBuildCommandsEnabled(bool enabled);
 
     // Shows the value `key` now holds in this window's controls.

@@ -15,17 +15,28 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-#include <exception>
+#include <optional>
+
+using scriptgen::buildBatch;
+using scriptgen::BuildMode;
+using scriptgen::BuildOptions;
+using scriptgen::buildPerClip;
+using scriptgen::editorTextWithCrLf;
+using scriptgen::OverwritePolicy;
+using scriptgen::readTemplateText;
+using scriptgen::saveTemplateText;
+using scriptgen::ScriptFolder;
+using scriptgen::TemplateText;
 
 namespace {
 
 const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");
 
 // The hourglass for the length of a build, lifted while a question waits for
-// the user.
+// the user (the arrow, pushed the same way, for the question's length).
 struct WaitCursor
 {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    explicit WaitCursor(Qt::CursorShape shape = Qt::WaitCursor) { QApplication::setOverrideCursor(shape); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
     WaitCursor(const WaitCursor &) = delete;
     WaitCursor &operator=(const WaitCursor &) = delete;
@@ -51,8 +62,8 @@ BuildOptions frmTovrane::buildOptions() const
     BuildOptions options;
     options.templateText = editorTextWithCrLf(editorText());
     options.scriptExtension = m_values.scriptExtension();
-    options.askBeforeOverwrite = m_values.askBeforeOverwrite();
-    options.specificFolder = m_values.specificFolder();
+    options.overwrite = m_values.askBeforeOverwrite() ? OverwritePolicy::Ask : OverwritePolicy::Always;
+    options.scriptFolder = m_values.specificFolder() ? ScriptFolder::SpecificFolder : ScriptFolder::ClipFolder;
     options.avsFolder = m_values.avsFolder();
     options.stopRequested = endRequested;
     return options;
@@ -62,9 +73,9 @@ void frmTovrane::cmdBuild_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdBuild_Click"));
     step([&] {
-        if (m_values.mode() == 0)
+        if (BuildMode(m_values.mode()) == BuildMode::AllForOne)
             Mode_0();
-        else if (m_values.mode() == 1)
+        else if (BuildMode(m_values.mode()) == BuildMode::OneForAll)
             Mode_1();
     });
 }
@@ -77,15 +88,20 @@ void frmTovrane::Mode_1()
         BuildOptions options;
         step([&] { options = buildOptions(); });
         const QList<ClipRow> rows = m_clips->rows();
+        // A question that could not be put must not cost the user the file.
         auto ask = [&](const QString &path) {
-            QApplication::setOverrideCursor(Qt::ArrowCursor);
-            const auto answer = m_dialogs.question(QString(),
-                QStringLiteral("The AVS script ") + path + QStringLiteral(" already exists. Overwrite?"),
-                Dialogs::Icon::Information);
-            QApplication::restoreOverrideCursor();
-            return answer == Dialogs::Yes;
+            bool overwrite = false;
+            step([&] {
+                const WaitCursor arrow(Qt::ArrowCursor);
+                overwrite
+                    = m_dialogs.question(QString(),
+                          QStringLiteral("The AVS script ") + path + QStringLiteral(" already exists. Overwrite?"),
+                          Dialogs::Icon::Information)
+                    == Dialogs::Yes;
+            });
+            return overwrite;
         };
-        auto mark = [&](int row) { m_clips->setAvs(row, QStringLiteral("Y")); };
+        auto mark = [&](int row) { step([&] { m_clips->setAvs(row, ScriptMark::Exists); }); };
         step([&] { buildPerClip(rows, options, step, ask, mark); });
     }
     // A build the program was asked to end in did not get done.
@@ -111,22 +127,23 @@ void frmTovrane::LoadTemplate(const QString &sFile)
     // A failure to read is skipped quietly: the editor keeps the text it had.
     // A file refused outright (not a file, or far too large) is reported to
     // the caller's trap once the colouring has run.
-    std::exception_ptr refused;
+    std::optional<Failure> refused;
     try {
-        if (const std::optional<TemplateText> loaded = readTemplateText(sFile, m_info.files.defaultTemplate)) {
+        const Expected<std::optional<TemplateText>> loaded = readTemplateText(sFile, m_info.files.defaultTemplate);
+        if (!loaded) {
+            refused = loaded.error();
+        } else if (*loaded) {
             bUpdating = true;
-            txtScript->setPlainText(loaded->text);
+            txtScript->setPlainText((*loaded)->text);
             bUpdating = false;
-            m_templateFormat = loaded->format;
+            m_templateFormat = (*loaded)->format;
         }
-    } catch (const RuntimeError &) {
-        refused = std::current_exception();
     } catch (...) {
         bUpdating = false;
     }
     ApplyColorScheme();
     if (refused)
-        std::rethrow_exception(refused);
+        throw RuntimeError(*refused);
 }
 
 void frmTovrane::SaveTemplate(const QString &sFile)

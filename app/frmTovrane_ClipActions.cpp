@@ -25,6 +25,11 @@
 
 #include <algorithm>
 
+using scriptgen::BuildMode;
+using scriptgen::OverwritePolicy;
+using scriptgen::previewScript;
+using scriptgen::ScriptPreview;
+
 namespace {
 
 // What the status bar says after folders were dropped on the clip list.
@@ -200,7 +205,11 @@ ScriptPreview frmTovrane::currentPreview(const ClipRow &row) const
 {
     // The preview and "Open script" name the same file: in "All for one"
     // that is the batch script the next build writes.
-    return previewScript(row, buildOptions(), m_values.mode() == 0);
+    Expected<ScriptPreview> preview
+        = previewScript(row, buildOptions(), BuildMode(m_values.mode()) == BuildMode::AllForOne);
+    if (!preview)
+        throw RuntimeError(preview.error());
+    return std::move(*preview);
 }
 
 void frmTovrane::mListPreview_Click()
@@ -232,8 +241,9 @@ void frmTovrane::refreshPreview()
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("mListPreview_Click"));
     step([&] {
         const ScriptPreview preview = currentPreview(clip);
-        m_preview->showScript(
-            preview.path, previewFate(preview, m_values.mode() == 0, m_values.askBeforeOverwrite()), preview.text);
+        m_preview->showScript(preview.path,
+            previewFate(preview, BuildMode(m_values.mode()) == BuildMode::AllForOne, m_values.askBeforeOverwrite()),
+            preview.text);
     });
 }
 

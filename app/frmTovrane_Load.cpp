@@ -28,6 +28,8 @@
 #include <QStatusBar>
 #include <QTreeView>
 
+using update::frmStatus;
+
 namespace {
 
 // A value a group of `count` options cannot show is refused as the options

@@ -60,7 +60,7 @@ void frmTovrane::cmdRemove_Click()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // A copy, since the marks change while the removal walks the rows.
     const QList<ClipRow> rows = m_clips->rows();
-    removeCheckedScripts(rows, extension, [&](int row) { m_clips->setAvs(row, QStringLiteral("-")); });
+    removeCheckedScripts(rows, extension, [&](int row) { m_clips->setAvs(row, ScriptMark::None); });
     QApplication::restoreOverrideCursor();
     m_dialogs.message(QString(), QStringLiteral("All done!"));
 }

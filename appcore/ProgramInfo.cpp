@@ -1,6 +1,6 @@
 #include "ProgramInfo.h"
 
-#include "CErrorlog.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "TextEncoding.h"
 #include "XdgFolders.h"
@@ -54,8 +54,8 @@ ProgramFiles ProgramFiles::portable(const QString &programFolder)
     files.settings = inside(programFolder, QStringLiteral("Settings.ini"));
     files.logFolder = programFolder;
     files.filters = inside(programFolder, QStringLiteral("Filters.txt"));
-    files.templateFolder = CErrorlog::Bracket(programFolder) + QStringLiteral("Templates");
-    files.defaultTemplate = CErrorlog::Bracket(files.templateFolder) + QStringLiteral("Default.avs");
+    files.templateFolder = pathInFolder(programFolder, QStringLiteral("Templates"));
+    files.defaultTemplate = pathInFolder(files.templateFolder, QStringLiteral("Default.avs"));
     return files;
 }
 

@@ -92,6 +92,61 @@ bool hasLineBreak(const QString &text)
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
+// The file's lines with `key` set to `value` in `section`: the entry takes
+// the place of the key's line in the first header of that name, or becomes
+// the section's first line; a section not found is added at the end, after
+// an empty line. A header on a last line that no line break ends is not
+// taken for one, and a section ends at the next line that begins with "[",
+// exactly as reads see it.
+QStringList withEntry(const SettingsFile &file, const QString &section, const QString &key, const QString &value)
+{
+    QStringList lines = splitLines(file.text);
+    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
+    const QString entry = key + QLatin1Char('=') + value;
+    const QString lowHeader = file.lower(header);
+    const QString lowKey = file.lower(key + QLatin1Char('='));
+
+    const bool lastLineEnded = file.text.endsWith(QLatin1Char('\r')) || file.text.endsWith(QLatin1Char('\n'));
+    const qsizetype headerLines = lastLineEnded ? lines.size() : lines.size() - 1;
+    qsizetype headerAt = 0;
+    while (headerAt < headerLines && file.lower(lines.at(headerAt)) != lowHeader)
+        ++headerAt;
+    if (headerAt >= headerLines) {
+        lines << QString() << header << entry;
+        return lines;
+    }
+    qsizetype keyAt = headerAt + 1;
+    while (keyAt < lines.size() && !lines.at(keyAt).startsWith(QLatin1Char('['))
+        && file.lower(lines.at(keyAt).left(lowKey.size())) != lowKey)
+        ++keyAt;
+    if (keyAt < lines.size() && !lines.at(keyAt).startsWith(QLatin1Char('[')))
+        lines[keyAt] = entry;
+    else
+        lines.insert(headerAt + 1, entry);
+    return lines;
+}
+
+// The text a write stores: the lines with CR LF, never two empty lines in a
+// row, control characters trimmed from both ends, one CR LF at the end.
+QString settingsText(const QStringList &lines)
+{
+    QString text;
+    bool afterEmpty = false;
+    for (const QString &line : lines) {
+        if (line.isEmpty() && afterEmpty)
+            continue;
+        afterEmpty = line.isEmpty();
+        text += line + crlf;
+    }
+    qsizetype end = text.size();
+    while (end > 0 && isTrimmed(text.at(end - 1)))
+        --end;
+    qsizetype start = 0;
+    while (start < end && isTrimmed(text.at(start)))
+        ++start;
+    return text.mid(start, end - start) + crlf;
+}
+
 } // namespace
 
 QString ReadIniKey(const QString &fileName, const QString &section, const QString &key)
@@ -133,43 +188,7 @@ void WriteIniKey(const QString &fileName, const QString &section, const QString 
     // whole file moves to the local encoding, which holds every character.
     if (!canEncodeText(section + key + value, file.format.encoding))
         file.format.encoding = TextFormat::Encoding::Local;
-    // Working text: one line break before, so a header on the first line is
-    // found like any other, and "[]" after, so a "[" follows the last section.
-    QString text = crlf + withLineEnds(file.text, crlf) + QStringLiteral("[]");
-    const QString low = file.lower(text);
-    const QString entry = key + QLatin1Char('=') + value;
-
-    const qsizetype headerPos
-        = low.indexOf(crlf + file.lower(QLatin1Char('[') + section + QLatin1Char(']')) + QLatin1Char('\r'));
-    if (headerPos < 0) {
-        text.chop(2);
-        text += crlf + crlf + QLatin1Char('[') + section + QLatin1Char(']') + crlf + entry;
-    } else {
-        // bodyPos: the LF that ends the header line.
-        const qsizetype bodyPos = headerPos + section.size() + 5;
-        const qsizetype nextLine = low.indexOf(QStringLiteral("\n["), bodyPos);
-        const qsizetype nextPos = nextLine < 0 ? text.size() - 2 : nextLine + 1;
-        const qsizetype keyPos = low.indexOf(QLatin1Char('\n') + file.lower(key + QLatin1Char('=')), headerPos);
-        text.chop(2);
-        if (keyPos < 0 || keyPos > nextPos) {
-            text.insert(bodyPos + 1, entry + crlf);
-        } else {
-            qsizetype end = text.indexOf(QLatin1Char('\r'), keyPos);
-            if (end < 0)
-                end = text.size();
-            text.replace(keyPos + 1, end - keyPos - 1, entry);
-        }
-    }
-
-    text.remove(0, 1);
-    const QString threeBreaks = crlf + crlf + crlf, twoBreaks = crlf + crlf;
-    while (text.contains(threeBreaks))
-        text.replace(threeBreaks, twoBreaks);
-    while (!text.isEmpty() && isTrimmed(text.back()))
-        text.chop(1);
-    while (!text.isEmpty() && isTrimmed(text.front()))
-        text.remove(0, 1);
-    text += crlf;
+    const QString text = settingsText(withEntry(file, section, key, value));
 
     // Written completely beside the old file, then put in its place, so a
     // crash or a full disk never leaves a torn settings file.

@@ -16,6 +16,9 @@
 //     ErrorTrap step(errorlog, u"frmTovrane"_s, u"Form_Load"_s);
 //     step([&] { ... });
 //     step([&] { ... });
+//
+// Code below the windows throws nothing: it returns its failures, or hands
+// them to a FailureSink, which a trap passed in its place logs the same way.
 class ErrorTrap
 {
 public:
@@ -39,12 +42,15 @@ public:
         } catch (const std::exception &e) {
             log(ErrNum::InternalError, QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            log(ErrNum::InternalError, RuntimeError::standardDescription(ErrNum::InternalError));
+            log(ErrNum::InternalError, Failure::standardDescription(ErrNum::InternalError));
         }
         return false;
     }
 
     const QString &procedure() const { return m_procedure; }
+
+    // Logs a failure that was returned rather than thrown.
+    void report(const Failure &failure) const noexcept { log(failure.number, failure.description); }
 
 private:
     void log(qint32 number, const QString &description) const noexcept

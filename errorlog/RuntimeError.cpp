@@ -1,21 +1,21 @@
 #include "RuntimeError.h"
 
-#include <QFileDevice>
-
 #include <cerrno>
-#include <cstring>
 
 RuntimeError::RuntimeError(qint32 number)
-    : RuntimeError(number, standardDescription(number))
+    : RuntimeError(Failure::standard(number))
 { }
 
 RuntimeError::RuntimeError(qint32 number, QString description)
-    : m_number(number)
-    , m_description(std::move(description))
-    , m_what(m_description.toLocal8Bit())
+    : RuntimeError(Failure { number, std::move(description) })
 { }
 
-QString RuntimeError::standardDescription(qint32 number)
+RuntimeError::RuntimeError(Failure failure)
+    : m_failure(std::move(failure))
+    , m_what(m_failure.description.toLocal8Bit())
+{ }
+
+QString Failure::standardDescription(qint32 number)
 {
     switch (number) {
     case ErrNum::InvalidProcedureCall: return QStringLiteral("Invalid procedure call or argument");
@@ -36,7 +36,15 @@ QString RuntimeError::standardDescription(qint32 number)
     }
 }
 
-RuntimeError RuntimeError::fromErrno(int err, const QString &path, qint32 fallback)
+Failure Failure::standard(qint32 number, const QString &detail)
+{
+    QString description = standardDescription(number);
+    if (!detail.isEmpty())
+        description += QStringLiteral(": ") + detail;
+    return { number, description };
+}
+
+Failure Failure::fromErrno(int err, const QString &path, qint32 fallback)
 {
     qint32 number = fallback;
     switch (err) {
@@ -53,44 +61,28 @@ RuntimeError RuntimeError::fromErrno(int err, const QString &path, qint32 fallba
     case EINVAL: number = ErrNum::BadFileNameOrNumber; break;
     default: break;
     }
-    QString description = standardDescription(number);
-    if (!path.isEmpty())
-        description += QStringLiteral(": ") + path;
-    return RuntimeError(number, description);
+    return standard(number, path);
 }
 
-RuntimeError RuntimeError::fromResult(const SafeFile::Result &result, const QString &path, Access access)
+Failure Failure::fromResult(const SafeFile::Result &result, const QString &path, Access access)
 {
     switch (result.failure) {
     case SafeFile::Result::None:
     case SafeFile::Result::System: break;
     case SafeFile::Result::NotRegularFile:
-        return RuntimeError(ErrNum::PathFileAccessError,
-            standardDescription(ErrNum::PathFileAccessError) + QStringLiteral(": not a regular file: ") + path);
+        return standard(ErrNum::PathFileAccessError, QStringLiteral("not a regular file: ") + path);
     case SafeFile::Result::TooLarge:
-        return RuntimeError(ErrNum::OutOfMemory,
-            standardDescription(ErrNum::OutOfMemory)
-                + QStringLiteral(": larger than %1 MiB: ").arg(SafeFile::MaxTextBytes / (1024 * 1024)) + path);
+        return standard(ErrNum::OutOfMemory,
+            QStringLiteral("larger than %1 MiB: ").arg(SafeFile::MaxTextBytes / (1024 * 1024)) + path);
     }
     if (access == Access::Write && result.error == ENOENT)
         return fromErrno(ENOTDIR, path);
     return fromErrno(result.error, path);
 }
 
-RuntimeError RuntimeError::fromFile(const QFileDevice &file, qint32 fallback)
+Expected<void> expectDone(const SafeFile::Result &result, const QString &path, Failure::Access access)
 {
-    // QFileDevice keeps only a coarse category; errno still holds the
-    // system's reason for the call that just failed.
-    const int err = errno;
-    if (err != 0)
-        return fromErrno(err, file.fileName(), fallback);
-    qint32 number = fallback;
-    switch (file.error()) {
-    case QFileDevice::PermissionsError: number = ErrNum::PermissionDenied; break;
-    case QFileDevice::ResourceError: number = ErrNum::DiskFull; break;
-    case QFileDevice::ReadError:
-    case QFileDevice::WriteError: number = ErrNum::DeviceIOError; break;
-    default: break;
-    }
-    return RuntimeError(number, standardDescription(number) + QStringLiteral(": ") + file.fileName());
+    if (result.ok())
+        return {};
+    return Failure::fromResult(result, path, access);
 }

@@ -3,8 +3,8 @@
 // into parts that put it back together.
 
 #include "ClipRow.h"
+#include "Failure.h"
 #include "FuzzText.h"
-#include "RuntimeError.h"
 #include "Substitute.h"
 
 #include <QString>
@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+using namespace scriptgen;
 
 namespace {
 
@@ -65,11 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A name without "." has no clip name to give: refused, never guessed.
     ClipNameParts parts;
-    try {
-        parts = splitClipFileName(file);
-    } catch (const RuntimeError &e) {
-        if (file.contains(QLatin1Char('.')) || e.number() != ErrNum::InvalidProcedureCall)
-            fail("a name was refused", {}, file, {}, {}, e.description());
+    if (const Expected<ClipNameParts> split = splitClipFileName(file)) {
+        parts = *split;
+    } else {
+        if (file.contains(QLatin1Char('.')) || split.error().number != ErrNum::InvalidProcedureCall)
+            fail("a name was refused", {}, file, {}, {}, split.error().description);
         parts = { QString(), file };
     }
     if (parts.ext.contains(QLatin1Char('.')))

@@ -30,7 +30,7 @@ QVariant ClipListModel::data(const QModelIndex &index, int role) const
         switch (index.column()) {
         case FileColumn: return row.file;
         case LocationColumn: return row.location;
-        case AvsColumn: return row.avs;
+        case AvsColumn: return markText(row.avs);
         default: return {};
         }
     case Qt::CheckStateRole:
@@ -114,7 +114,7 @@ void ClipListModel::setChecked(int row, bool checked)
     emit dataChanged(i, i, { Qt::CheckStateRole });
 }
 
-void ClipListModel::setAvs(int row, const QString &mark)
+void ClipListModel::setAvs(int row, ScriptMark mark)
 {
     requireRow(row);
     if (m_rows[row].avs == mark)

@@ -30,7 +30,7 @@ public:
 
     // A row outside the list throws RuntimeError 9 (subscript out of range).
     void setChecked(int row, bool checked);
-    void setAvs(int row, const QString &mark);
+    void setAvs(int row, ScriptMark mark);
     // Checks or unchecks every row with one change notification.
     void setAllChecked(bool checked);
     // The same for the given rows (in any order; rows outside the list are

@@ -1,15 +1,17 @@
 #include "ClipRow.h"
 
-#include "RuntimeError.h"
+QString markText(ScriptMark mark)
+{
+    return mark == ScriptMark::Exists ? QStringLiteral("Y") : QStringLiteral("-");
+}
 
-ClipNameParts splitClipFileName(const QString &file)
+Expected<ClipNameParts> splitClipFileName(const QString &file)
 {
     const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
     // The whole name is the extension, and the name before it would be one
     // character shorter than nothing: no script can be named after it.
     if (dot < 0)
-        throw RuntimeError(ErrNum::InvalidProcedureCall,
-            RuntimeError::standardDescription(ErrNum::InvalidProcedureCall)
-                + QStringLiteral(": a clip name without \".\" leaves no name for its script: ") + file);
-    return { file.left(dot), file.mid(dot + 1) };
+        return Failure::standard(ErrNum::InvalidProcedureCall,
+            QStringLiteral("a clip name without \".\" leaves no name for its script: ") + file);
+    return ClipNameParts { file.left(dot), file.mid(dot + 1) };
 }

@@ -1,15 +1,23 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QString>
 
+// Whether a clip's script stands beside it.
+enum class ScriptMark { None, Exists };
+
+// The mark as the list's "AVS" column shows it: "Y" or "-".
+QString markText(ScriptMark mark);
+
 // One row of the clip list: the check box, the clip's file name ("File"),
-// its folder ("Location") and whether its script exists ("AVS": "Y" or "-").
+// its folder ("Location") and whether its script exists ("AVS").
 struct ClipRow
 {
     bool checked = false;
     QString file;
     QString location;
-    QString avs;
+    ScriptMark avs = ScriptMark::None;
 
     friend bool operator==(const ClipRow &, const ClipRow &) = default;
 };
@@ -23,5 +31,5 @@ struct ClipNameParts
 };
 
 // "a.b.avi" gives a.b / avi; "clip." gives clip / "". A name without "." is
-// all extension and has no name: RuntimeError 5.
-ClipNameParts splitClipFileName(const QString &file);
+// all extension and has no name: failure 5.
+Expected<ClipNameParts> splitClipFileName(const QString &file);

@@ -1,7 +1,7 @@
 #include "ScanWalk.h"
 
-#include "ErrorTrap.h"
-#include "RuntimeError.h"
+#include "Failure.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "TextEncoding.h"
 
@@ -260,13 +260,6 @@ private:
     QStringList m_entries;
 };
 
-QString childPath(const QString &folder, const QString &name)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
 // An absolute, clean path with "/" separators: no trailing separator except
 // for a root.
 QString normalFolderPath(const QString &folder)
@@ -274,43 +267,39 @@ QString normalFolderPath(const QString &folder)
     return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(folder)).absoluteFilePath());
 }
 
-// Records the names that the scan leaves out, each once per scan however
+// Reports the names that the scan leaves out, each once per scan however
 // many scan folders reach it, so that the user learns what to rename.
 class BadNameReport
 {
 public:
-    explicit BadNameReport(const ErrorTrap &step)
-        : m_trap(step)
+    explicit BadNameReport(const FailureSink &report)
+        : m_report(report)
     { }
 
     // A folder is named with a trailing separator: all it holds is left out.
     void add(const QString &folder, const QByteArray &name, bool isFolder)
     {
-        m_trap([&] {
-            QString path = childPath(folder, escapedBytes(name));
-            if (isFolder)
-                path += QLatin1Char('/');
-            if (m_reported.contains(path))
-                return;
-            m_reported.insert(path);
-            throw RuntimeError(ErrNum::BadFileNameOrNumber,
-                RuntimeError::standardDescription(ErrNum::BadFileNameOrNumber) + QStringLiteral(": ")
-                    + QDir::toNativeSeparators(path));
-        });
+        QString path = pathInFolder(folder, escapedBytes(name));
+        if (isFolder)
+            path += QLatin1Char('/');
+        if (m_reported.contains(path))
+            return;
+        m_reported.insert(path);
+        m_report(Failure::standard(ErrNum::BadFileNameOrNumber, QDir::toNativeSeparators(path)));
     }
 
 private:
-    const ErrorTrap &m_trap;
+    const FailureSink &m_report;
     QSet<QString> m_reported;
 };
 
 class Walker
 {
 public:
-    Walker(const ScanOptions &options, const ErrorTrap &walkStep, BadNameReport &badNames, QList<ClipRow> &out)
+    Walker(const ScanOptions &options, const FailureSink &walkReport, BadNameReport &badNames, QList<ClipRow> &out)
         : m_matcher(options.extensions)
         , m_onlyWithoutScript(options.onlyWithoutScript)
-        , m_trap(walkStep)
+        , m_report(walkReport)
         , m_badNames(badNames)
         , m_out(out)
     { }
@@ -327,7 +316,7 @@ public:
                 branch.pop_back();
                 continue;
             }
-            const QString path = childPath(top.path, top.folders.at(top.next++));
+            const QString path = pathInFolder(top.path, top.folders.at(top.next++));
             visit(path, branch);
         }
     }
@@ -348,24 +337,20 @@ private:
         // Each real folder once, by whichever way the walk meets it first:
         // links can reach a folder by many ways (as many as double at every
         // level), and a link back up would never end.
-        bool first = false;
-        m_trap([&] { first = m_visited.insert(folder.id()).second; });
-        if (!first)
+        if (!m_visited.insert(folder.id()).second)
             return;
         Listing listing;
         if (!folder.read(listing) || !listing.hasFiles())
             return;
 
         if (listing.error != 0)
-            m_trap([&] { throw RuntimeError::fromErrno(listing.error, QDir::toNativeSeparators(path)); });
+            m_report(Failure::fromErrno(listing.error, QDir::toNativeSeparators(path)));
         if (!listing.badFiles.isEmpty() || !listing.badFolders.isEmpty())
             reportBadNames(path, listing);
-        m_trap([&] { addClips(path, listing); });
+        addClips(path, listing);
         if (!listing.folders.isEmpty()) {
-            m_trap([&] {
-                std::sort(listing.folders.begin(), listing.folders.end(), nameLess);
-                branch.push_back({ path, std::move(listing.folders) });
-            });
+            std::sort(listing.folders.begin(), listing.folders.end(), nameLess);
+            branch.push_back({ path, std::move(listing.folders) });
         }
     }
 
@@ -393,8 +378,6 @@ private:
         std::sort(links.begin(), links.end(), nameLess);
         // One location string for all rows of the folder.
         const QString location = QDir::toNativeSeparators(path);
-        const QString yes = QStringLiteral("Y");
-        const QString no = QStringLiteral("-");
         for (const QString &name : std::as_const(files)) {
             if (!m_matcher.matches(extensionOf(name)))
                 continue;
@@ -408,44 +391,41 @@ private:
                 || std::binary_search(links.cbegin(), links.cend(), m_scriptName, nameLess);
             if (m_onlyWithoutScript && scriptExists)
                 continue;
-            m_out.append(ClipRow { !scriptExists, name, location, scriptExists ? yes : no });
+            m_out.append(
+                ClipRow { !scriptExists, name, location, scriptExists ? ScriptMark::Exists : ScriptMark::None });
         }
     }
 
     ExtensionMatcher m_matcher;
     bool m_onlyWithoutScript;
-    const ErrorTrap &m_trap;
+    const FailureSink &m_report;
     BadNameReport &m_badNames;
     QList<ClipRow> &m_out;
     std::unordered_set<FolderId, FolderIdHash> m_visited;
     QString m_scriptName;
 };
 
-void ScanFolder(const QString &folder, const ScanOptions &options, const ErrorTrap &walkStep, BadNameReport &badNames,
-    QList<ClipRow> &out)
+void ScanFolder(const QString &folder, const ScanOptions &options, const FailureSink &walkReport,
+    BadNameReport &badNames, QList<ClipRow> &out)
 {
     if (folder.isEmpty())
         return;
-    Walker(options, walkStep, badNames, out).walk(normalFolderPath(folder));
+    Walker(options, walkReport, badNames, out).walk(normalFolderPath(folder));
 }
 
 } // namespace
 
-QList<ClipRow> scanFolders(
-    const QStringList &scanFolders, const ScanOptions &options, const ErrorTrap &step, const ErrorTrap &walkStep)
+QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &options, const FailureSink &report,
+    const FailureSink &walkReport)
 {
     QList<ClipRow> rows;
-    BadNameReport badNames(step);
+    BadNameReport badNames(report);
     for (const QString &item : scanFolders) {
-        bool found = false;
-        step([&] {
-            if (item.isEmpty() || !QFileInfo(item).isDir())
-                throw RuntimeError(ErrNum::PathNotFound,
-                    RuntimeError::standardDescription(ErrNum::PathNotFound) + QStringLiteral(": ") + item);
-            found = true;
-        });
-        if (found)
-            ScanFolder(item, options, walkStep, badNames, rows);
+        if (item.isEmpty() || !QFileInfo(item).isDir())
+            report(Failure { ErrNum::PathNotFound,
+                Failure::standardDescription(ErrNum::PathNotFound) + QStringLiteral(": ") + item });
+        else
+            ScanFolder(item, options, walkReport, badNames, rows);
     }
     return rows;
 }

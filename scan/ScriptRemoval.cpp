@@ -1,6 +1,6 @@
 #include "ScriptRemoval.h"
 
-#include "CErrorlog.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 
 #include <QDir>
@@ -62,11 +62,13 @@ void removeCheckedScripts(
                 removeScripts(row.location, extension);
             }
         } catch (...) { }
+        // A script that could not be deleted (no rights to its folder) still
+        // stands beside the clip, and the list must not say otherwise.
+        const Expected<ClipNameParts> parts = splitClipFileName(row.file);
+        if (!parts)
+            continue;
+        const QString script = pathInFolder(row.location, parts->clip + QLatin1Char('.') + extension);
         try {
-            // A script that could not be deleted (no rights to its folder)
-            // still stands beside the clip, and the list must not say otherwise.
-            const QString script
-                = CErrorlog::Bracket(row.location) + splitClipFileName(row.file).clip + QLatin1Char('.') + extension;
             if (!SafeFile::fileOrLinkExists(script) && markRemoved)
                 markRemoved(int(i));
         } catch (...) { }

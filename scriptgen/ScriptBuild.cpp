@@ -1,8 +1,6 @@
 #include "ScriptBuild.h"
 
-#include "CErrorlog.h"
-#include "ErrorTrap.h"
-#include "RuntimeError.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "Substitute.h"
 
@@ -11,6 +9,8 @@
 
 #include <cerrno>
 
+namespace scriptgen {
+
 namespace {
 
 QString dotExtension(const BuildOptions &options)
@@ -18,10 +18,10 @@ QString dotExtension(const BuildOptions &options)
     return QLatin1Char('.') + options.scriptExtension.toLower();
 }
 
-QString scriptPath(const ClipRow &row, const QString &clip, const BuildOptions &options, const QString &specificFolder,
-    const QString &dotExt)
+QString scriptPath(const ClipRow &row, const QString &clip, const BuildOptions &options, const QString &dotExt)
 {
-    return (options.specificFolder ? specificFolder : CErrorlog::Bracket(row.location)) + clip + dotExt;
+    return pathInFolder(
+        options.scriptFolder == ScriptFolder::SpecificFolder ? options.avsFolder : row.location, clip + dotExt);
 }
 
 QString expandRow(const ClipRow &row, const ClipNameParts &parts, const QString &templ)
@@ -36,7 +36,7 @@ QString batchPath(const QString &prefix, int n, const QString &dotExt)
 
 QString batchPrefix(const BuildOptions &options)
 {
-    return CErrorlog::Bracket(options.avsFolder) + QStringLiteral("batch_file_");
+    return pathInFolder(options.avsFolder, QStringLiteral("batch_file_"));
 }
 
 bool stopRequested(const BuildOptions &options)
@@ -50,19 +50,24 @@ bool isEexist(const SafeFile::Result &result)
 }
 
 // A file that could not be created cannot be written or closed either.
-void requireOpen(const SafeFile::PendingFile &file, const QString &name)
+Expected<void> requireOpen(const SafeFile::PendingFile &file, const QString &name)
 {
     if (!file.isOpen())
-        throw RuntimeError(ErrNum::BadFileNameOrNumber,
-            RuntimeError::standardDescription(ErrNum::BadFileNameOrNumber) + QStringLiteral(": ") + name);
+        return Failure { ErrNum::BadFileNameOrNumber,
+            Failure::standardDescription(ErrNum::BadFileNameOrNumber) + QStringLiteral(": ") + name };
+    return {};
 }
 
-RuntimeError namesExhausted(const QString &prefix, const QString &dotExt)
+Failure namesExhausted(const QString &prefix, const QString &dotExt)
 {
-    return RuntimeError(ErrNum::Overflow,
-        RuntimeError::standardDescription(ErrNum::Overflow) + QStringLiteral(": ") + prefix + QStringLiteral("0")
-            + dotExt + QStringLiteral(" to ") + prefix + QString::number(MaxBatchNumber) + dotExt
-            + QStringLiteral(" all exist"));
+    return Failure::standard(ErrNum::Overflow,
+        prefix + QStringLiteral("0") + dotExt + QStringLiteral(" to ") + prefix + QString::number(MaxBatchNumber)
+            + dotExt + QStringLiteral(" all exist"));
+}
+
+Expected<void> written(const SafeFile::Result &result, const QString &path)
+{
+    return expectDone(result, path, Failure::Access::Write);
 }
 
 // Removes what killed builds left in each folder a build writes to, once.
@@ -89,53 +94,62 @@ enum class Outcome { Written, Kept, Failed };
 // replaced without a look. Under "Ask" an existing script is asked about; a
 // new one never replaces a script that appeared while it was written, which
 // is asked about in turn.
-Outcome putScript(const QString &path, const QByteArray &bytes, const BuildOptions &options, const ErrorTrap &step,
+Outcome putScript(const QString &path, const QByteArray &bytes, const BuildOptions &options, const FailureSink &report,
     const std::function<bool(const QString &scriptPath)> &askOverwrite)
 {
-    const auto replace
-        = [&] { RuntimeError::check(SafeFile::replaceFile(path, bytes), path, RuntimeError::Access::Write); };
-    if (!options.askBeforeOverwrite)
-        return step(replace) ? Outcome::Written : Outcome::Failed;
+    const auto replace = [&] { return report(written(SafeFile::replaceFile(path, bytes), path)); };
+    if (options.overwrite == OverwritePolicy::Always)
+        return replace() ? Outcome::Written : Outcome::Failed;
     if (!SafeFile::fileOrLinkExists(path)) {
-        bool appeared = false;
-        const bool done = step([&] {
-            const SafeFile::Result created = SafeFile::createFile(path, bytes);
-            // Something other than a script (a folder, a FIFO) is refused
-            // as a replace would refuse it.
-            appeared = isEexist(created) && SafeFile::fileOrLinkExists(path);
-            if (appeared)
-                return;
-            if (isEexist(created))
-                replace();
-            else
-                RuntimeError::check(created, path, RuntimeError::Access::Write);
-        });
-        if (!done)
-            return Outcome::Failed;
-        if (!appeared)
-            return Outcome::Written;
+        const SafeFile::Result created = SafeFile::createFile(path, bytes);
+        // Something other than a script (a folder, a FIFO) is refused as a
+        // replace would refuse it.
+        if (!isEexist(created))
+            return report(written(created, path)) ? Outcome::Written : Outcome::Failed;
+        if (!SafeFile::fileOrLinkExists(path))
+            return replace() ? Outcome::Written : Outcome::Failed;
     }
-    // A question that could not be put must not cost the user the file.
-    bool overwrite = false;
-    step([&] { overwrite = askOverwrite(path); });
-    if (!overwrite)
+    // No one to ask keeps the file, as "No" does.
+    if (!askOverwrite || !askOverwrite(path))
         return Outcome::Kept;
-    return step(replace) ? Outcome::Written : Outcome::Failed;
+    return replace() ? Outcome::Written : Outcome::Failed;
+}
+
+// Complete, the batch file takes the first name free now, claimed in the
+// same step that puts it there, so a file that turned up meanwhile is never
+// replaced.
+Expected<QString> publishBatch(SafeFile::PendingFile &file, const QString &prefix, const QString &dotExt)
+{
+    for (int n = 0; n <= MaxBatchNumber; ++n) {
+        const QString candidate = batchPath(prefix, n, dotExt);
+        const SafeFile::Result result = file.publish(candidate);
+        if (result.ok())
+            return candidate;
+        if (!isEexist(result))
+            return Failure::fromResult(result, candidate, Failure::Access::Write);
+    }
+    return namesExhausted(prefix, dotExt);
 }
 
 } // namespace
 
-QString scriptText(const ClipRow &row, const QString &templateText)
+Expected<QString> scriptText(const ClipRow &row, const QString &templateText)
 {
-    return expandRow(row, splitClipFileName(row.file), templateText);
+    const Expected<ClipNameParts> parts = splitClipFileName(row.file);
+    if (!parts)
+        return parts.error();
+    return expandRow(row, *parts, templateText);
 }
 
-ScriptPreview previewScript(const ClipRow &row, const BuildOptions &options, bool batch)
+Expected<ScriptPreview> previewScript(const ClipRow &row, const BuildOptions &options, bool batch)
 {
+    const Expected<QString> text = scriptText(row, options.templateText);
+    if (!text)
+        return text.error();
     ScriptPreview preview;
-    preview.text = scriptText(row, options.templateText);
+    preview.text = *text;
     if (!batch) {
-        preview.path = scriptPathFor(row, options);
+        preview.path = *scriptPathFor(row, options);
         preview.exists = SafeFile::fileOrLinkExists(preview.path);
         return preview;
     }
@@ -149,19 +163,20 @@ ScriptPreview previewScript(const ClipRow &row, const BuildOptions &options, boo
     return preview;
 }
 
-QString scriptPathFor(const ClipRow &row, const BuildOptions &options)
+Expected<QString> scriptPathFor(const ClipRow &row, const BuildOptions &options)
 {
-    return scriptPath(
-        row, splitClipFileName(row.file).clip, options, CErrorlog::Bracket(options.avsFolder), dotExtension(options));
+    const Expected<ClipNameParts> parts = splitClipFileName(row.file);
+    if (!parts)
+        return parts.error();
+    return scriptPath(row, parts->clip, options, dotExtension(options));
 }
 
-int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step,
+int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const FailureSink &report,
     const std::function<bool(const QString &scriptPath)> &askOverwrite, const std::function<void(int row)> &markScript)
 {
     const QString dotExt = dotExtension(options);
-    const QString specificFolder = CErrorlog::Bracket(options.avsFolder);
     Leftovers leftovers;
-    int written = 0;
+    int count = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const ClipRow &row = rows.at(i);
         if (!row.checked)
@@ -169,31 +184,28 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
         if (stopRequested(options))
             break;
 
-        QString path;
-        QByteArray bytes;
         // A row that gives no script name gets no script, and keeps its mark.
-        if (!step([&] {
-                const ClipNameParts parts = splitClipFileName(row.file);
-                path = scriptPath(row, parts.clip, options, specificFolder, dotExt);
-                bytes = expandRow(row, parts, options.templateText).toLocal8Bit();
-            }))
+        const Expected<ClipNameParts> parts = splitClipFileName(row.file);
+        if (!report(parts))
             continue;
+        const QString path = scriptPath(row, parts->clip, options, dotExt);
+        const QByteArray bytes = expandRow(row, *parts, options.templateText).toLocal8Bit();
         leftovers.removeIn(path);
 
         // Written beside the old script and renamed over it (or over a link,
         // whose target stays as it was), so a full disk or a killed build
         // never leaves a torn script in place of the user's. A link counts as
         // a script: "No" keeps it like any other.
-        const Outcome outcome = putScript(path, bytes, options, step, askOverwrite);
+        const Outcome outcome = putScript(path, bytes, options, report, askOverwrite);
         if (outcome == Outcome::Written)
-            ++written;
+            ++count;
         if (outcome != Outcome::Failed && markScript)
-            step([&] { markScript(int(i)); });
+            markScript(int(i));
     }
-    return written;
+    return count;
 }
 
-QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const ErrorTrap &step)
+QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const FailureSink &report)
 {
     const QString prefix = batchPrefix(options);
     const QString dotExt = dotExtension(options);
@@ -205,14 +217,12 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
         if (SafeFile::entryAt(batchPath(prefix, n, dotExt)) == SafeFile::Entry::Missing)
             name = batchPath(prefix, n, dotExt);
     }
-    SafeFile::PendingFile file;
-    if (!step([&] {
-            if (name.isEmpty())
-                throw namesExhausted(prefix, dotExt);
-            RuntimeError::check(file.create(options.avsFolder), name, RuntimeError::Access::Write);
-        })
-        && name.isEmpty())
+    if (name.isEmpty()) {
+        report(namesExhausted(prefix, dotExt));
         return QString();
+    }
+    SafeFile::PendingFile file;
+    report(written(file.create(options.avsFolder), name));
 
     bool complete = file.isOpen();
     for (const ClipRow &row : rows) {
@@ -221,33 +231,15 @@ QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, cons
         // Part of a batch script is worth nothing: it goes.
         if (stopRequested(options))
             return QString();
-        QByteArray bytes;
         // A row that gives no script name adds nothing; the others go on.
-        if (step([&] { bytes = scriptText(row, options.templateText).toLocal8Bit(); })) {
-            complete &= step([&] {
-                requireOpen(file, name);
-                RuntimeError::check(file.append(bytes), name, RuntimeError::Access::Write);
-            });
-        }
+        const Expected<QString> text = scriptText(row, options.templateText);
+        if (report(text))
+            complete &= report(requireOpen(file, name)) && report(written(file.append(text->toLocal8Bit()), name));
     }
-    // Complete, it takes the first name free now, claimed in the same step
-    // that puts it there, so a file that turned up meanwhile is never replaced.
-    QString published;
-    const bool closed = step([&] {
-        requireOpen(file, name);
-        if (!complete)
-            return;
-        for (int n = 0; n <= MaxBatchNumber; ++n) {
-            const QString candidate = batchPath(prefix, n, dotExt);
-            const SafeFile::Result result = file.publish(candidate);
-            if (result.ok()) {
-                published = candidate;
-                return;
-            }
-            if (!isEexist(result))
-                throw RuntimeError::fromResult(result, candidate, RuntimeError::Access::Write);
-        }
-        throw namesExhausted(prefix, dotExt);
-    });
-    return closed ? published : QString();
+    if (!report(requireOpen(file, name)) || !complete)
+        return QString();
+    const Expected<QString> published = publishBatch(file, prefix, dotExt);
+    return report(published) ? *published : QString();
 }
+
+} // namespace scriptgen

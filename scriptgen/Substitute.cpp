@@ -1,5 +1,7 @@
 #include "Substitute.h"
 
+namespace scriptgen {
+
 QString substitutePlaceholders(const QString &templ, const QString &clip, const QString &ext, const QString &location)
 {
     QString text = templ;
@@ -8,3 +10,5 @@ QString substitutePlaceholders(const QString &templ, const QString &clip, const 
     text.replace(QStringLiteral("%PATH%"), location, Qt::CaseSensitive);
     return text;
 }
+
+} // namespace scriptgen

@@ -1,21 +1,21 @@
 #include "TemplateFile.h"
 
-#include "CErrorlog.h"
-#include "ErrorTrap.h"
-#include "RuntimeError.h"
+#include "FolderPath.h"
 #include "SafeFile.h"
 #include "TextLines.h"
 
 #include <QFileInfo>
 
+namespace scriptgen {
+
 QString templateFolder(const QString &programFolder)
 {
-    return CErrorlog::Bracket(programFolder) + QStringLiteral("Templates");
+    return pathInFolder(programFolder, QStringLiteral("Templates"));
 }
 
 QString defaultTemplatePath(const QString &programFolder)
 {
-    return CErrorlog::Bracket(templateFolder(programFolder)) + QStringLiteral("Default.avs");
+    return pathInFolder(templateFolder(programFolder), QStringLiteral("Default.avs"));
 }
 
 TemplateText fileTextToEditor(const QByteArray &fileBytes)
@@ -50,7 +50,7 @@ QByteArray editorTextToFile(const QString &editorText, const TextFormat &format)
     return encodeFile(editorTextWithCrLf(editorText), format);
 }
 
-std::optional<TemplateText> readTemplateText(const QString &sFile, const QString &defaultTemplatePath)
+Expected<std::optional<TemplateText>> readTemplateText(const QString &sFile, const QString &defaultTemplatePath)
 {
     // A name that stands for nothing, or for a folder, falls back to the
     // default; anything else that stands there is the user's choice, and is
@@ -58,21 +58,22 @@ std::optional<TemplateText> readTemplateText(const QString &sFile, const QString
     const QFileInfo chosen(sFile);
     const QString path = !sFile.isEmpty() && chosen.exists() && !chosen.isDir() ? sFile : defaultTemplatePath;
     if (path.isEmpty())
-        return std::nullopt;
+        return std::optional<TemplateText>();
     QByteArray bytes;
     const SafeFile::Result read = SafeFile::readFile(path, bytes);
     if (read.failure == SafeFile::Result::NotRegularFile || read.failure == SafeFile::Result::TooLarge)
-        throw RuntimeError::fromResult(read, path);
+        return Failure::fromResult(read, path);
     if (!read.ok())
-        return std::nullopt;
-    return fileTextToEditor(bytes);
+        return std::optional<TemplateText>();
+    return std::optional(fileTextToEditor(bytes));
 }
 
-bool saveTemplateText(const QString &sFile, const QString &editorText, const TextFormat &format, const ErrorTrap &step)
+bool saveTemplateText(
+    const QString &sFile, const QString &editorText, const TextFormat &format, const FailureSink &report)
 {
-    return step([&] {
-        RuntimeError::check(
-            SafeFile::replaceFile(sFile, editorTextToFile(editorText, format), SafeFile::Durability::Synced), sFile,
-            RuntimeError::Access::Write);
-    });
+    return report(
+        expectDone(SafeFile::replaceFile(sFile, editorTextToFile(editorText, format), SafeFile::Durability::Synced),
+            sFile, Failure::Access::Write));
 }
+
+} // namespace scriptgen

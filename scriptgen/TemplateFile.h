@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Failure.h"
 #include "TextEncoding.h"
 
 #include <QByteArray>
@@ -7,7 +8,7 @@
 
 #include <optional>
 
-class ErrorTrap;
+namespace scriptgen {
 
 // Template files (.avt and Templates/Default.avs) hold the editor's plain text
 // as 8-bit local text without byte-order mark, lines ended by CR LF.
@@ -39,12 +40,15 @@ QByteArray editorTextToFile(const QString &editorText, const TextFormat &format 
 // file, else the default template. nullopt when the chosen file cannot be
 // read; the editor then keeps its text, and nothing is logged. A file that is
 // no regular file (a FIFO: reading it would never end) or that is larger
-// than any template is refused with a RuntimeError (75, 7), for the caller
-// to report.
-std::optional<TemplateText> readTemplateText(const QString &sFile, const QString &defaultTemplatePath);
+// than any template is refused with a failure (75, 7), for the caller to
+// report.
+Expected<std::optional<TemplateText>> readTemplateText(const QString &sFile, const QString &defaultTemplatePath);
 
 // SaveTemplate: writes the editor's text to exactly sFile, in `format`. The
 // old file is only replaced once the new text is completely written, so a
-// failed save leaves it as it was. The write runs through `step`; returns
+// failed save leaves it as it was. A failure is handed to `report`; returns
 // whether the file now holds the text.
-bool saveTemplateText(const QString &sFile, const QString &editorText, const TextFormat &format, const ErrorTrap &step);
+bool saveTemplateText(
+    const QString &sFile, const QString &editorText, const TextFormat &format, const FailureSink &report);
+
+} // namespace scriptgen

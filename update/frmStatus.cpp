@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QScreen>
 
+namespace update {
+
 const QString frmStatus::kFileName = QStringLiteral("version.txt");
 const QString frmStatus::kQuestion = QStringLiteral(
     "There is a newer version of the Tovrane available!\r\nWould you like to visit the website to get the update?");
@@ -109,3 +111,5 @@ void frmStatus::Start()
     }
     QApplication::restoreOverrideCursor();
 }
+
+} // namespace update

@@ -8,6 +8,8 @@
 class Dialogs;
 class QLabel;
 
+namespace update {
+
 // The update prompt at start: a small status window that is loaded to own
 // the check and never shown. Start asks the update-check component whether
 // the maker's site publishes a newer version and offers to open the
@@ -43,3 +45,5 @@ private:
     QString m_baseAddress;
     QString m_pageAddress;
 };
+
+} // namespace update

@@ -22,6 +22,8 @@
 #include <ctime>
 #include <vector>
 
+using namespace scriptgen;
+
 namespace {
 
 constexpr int Clips = 10000;
@@ -76,8 +78,7 @@ int main(int argc, char **argv)
         const QString folder = dir.filePath(QStringLiteral("clips/folder_%1").arg(f, 3, 10, QLatin1Char('0')));
         QDir().mkpath(folder);
         for (int c = 0; c < Clips / Folders; ++c)
-            rows.append(
-                ClipRow { true, QStringLiteral("holiday_%1_%2.avi").arg(f).arg(c), folder, QStringLiteral("-") });
+            rows.append(ClipRow { true, QStringLiteral("holiday_%1_%2.avi").arg(f).arg(c), folder, ScriptMark::None });
     }
 
     BuildOptions options;
@@ -88,8 +89,8 @@ int main(int argc, char **argv)
     std::vector<QByteArray> paths;
     std::vector<QByteArray> texts;
     for (const ClipRow &row : rows) {
-        const ClipNameParts parts = splitClipFileName(row.file);
-        paths.push_back(QFile::encodeName(scriptPathFor(row, options)));
+        const ClipNameParts parts = *splitClipFileName(row.file);
+        paths.push_back(QFile::encodeName(*scriptPathFor(row, options)));
         texts.push_back(
             substitutePlaceholders(options.templateText, parts.clip, parts.ext, row.location).toLocal8Bit());
     }

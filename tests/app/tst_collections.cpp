@@ -27,6 +27,8 @@
 #include <QTreeView>
 #include <QtTest>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -208,7 +210,7 @@ private slots:
         auto w = load();
         QList<ClipRow> rows;
         for (int i = 0; i < 100000; ++i)
-            rows.append({ i % 2 == 0, u"c%1.avi"_s.arg(i), m_clips.path(), u"-"_s });
+            rows.append({ i % 2 == 0, u"c%1.avi"_s.arg(i), m_clips.path(), ScriptMark::None });
         w->clipModel()->setRows(rows);
         control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(0, 0)); // checked
         control<QTreeView>(*w, "lvwMovies")->selectAll();
@@ -241,8 +243,8 @@ private slots:
         auto w = load();
         const QStringList atStart = m_folder->logRecords();
         const QString clips = m_clips.path();
-        w->clipModel()->setRows({ { true, u"a.avi"_s, clips, u"-"_s }, { true, u"b.avi"_s, clips, u"-"_s },
-            { true, u"README"_s, clips, u"-"_s } });
+        w->clipModel()->setRows({ { true, u"a.avi"_s, clips, ScriptMark::None },
+            { true, u"b.avi"_s, clips, ScriptMark::None }, { true, u"README"_s, clips, ScriptMark::None } });
         control<TemplateEditor>(*w, "txtScript")->setPlainText(u"Src(\"%PATH%/%CLIP%.%EXT%\")\n# Café"_s);
         control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(1, 0));
         QTest::keyClick(control<QTreeView>(*w, "lvwMovies"), Qt::Key_F3);
@@ -324,7 +326,7 @@ private slots:
     void theContextMenuShowsItsKeys()
     {
         auto w = load();
-        w->clipModel()->setRows({ { false, u"a.avi"_s, m_clips.path(), u"-"_s } });
+        w->clipModel()->setRows({ { false, u"a.avi"_s, m_clips.path(), ScriptMark::None } });
         control<QTreeView>(*w, "lvwMovies")->setCurrentIndex(w->clipModel()->index(0, 0));
         const auto shown = [&] {
             QStringList keys;
@@ -397,21 +399,22 @@ private slots:
     {
         const QString clips = m_clips.path(), out = m_clips.filePath(u"out"_s);
         QVERIFY(QDir().mkpath(out));
-        const ClipRow row { true, u"Zwei.Ü.avi"_s, clips, u"-"_s };
-        const BuildOptions options { u"A(\"%PATH%\\%CLIP%.%EXT%\") # é\r\nB()"_s, u"AVS"_s, false, false, out };
+        const ClipRow row { true, u"Zwei.Ü.avi"_s, clips, ScriptMark::None };
+        const BuildOptions options { u"A(\"%PATH%\\%CLIP%.%EXT%\") # é\r\nB()"_s, u"AVS"_s, OverwritePolicy::Always,
+            ScriptFolder::ClipFolder, out };
         const CErrorlog log(m_folder->path(), u"tovrane"_s);
         const ErrorTrap step(log, u"frmTovrane"_s, u"Mode_1"_s);
 
-        const ScriptPreview perClip = previewScript(row, options, false);
+        const ScriptPreview perClip = *previewScript(row, options, false);
         QCOMPARE(buildPerClip({ row }, options, step, {}, {}), 1);
         QCOMPARE(contents(perClip.path), perClip.text.toLocal8Bit());
-        QVERIFY(previewScript(row, options, false).exists);
+        QVERIFY(previewScript(row, options, false)->exists);
 
-        const ScriptPreview block = previewScript(row, options, true);
+        const ScriptPreview block = *previewScript(row, options, true);
         QCOMPARE(block.path, QDir(out).filePath(u"batch_file_0.avs"_s));
         QCOMPARE(buildBatch({ row }, options, step), block.path);
         QCOMPARE(contents(block.path), block.text.toLocal8Bit());
-        QCOMPARE(previewScript(row, options, true).path, QDir(out).filePath(u"batch_file_1.avs"_s));
+        QCOMPARE(previewScript(row, options, true)->path, QDir(out).filePath(u"batch_file_1.avs"_s));
     }
 
     // Folders dropped on the clip list or the settings window's folder list

@@ -9,6 +9,7 @@
 #include "LoadedWindow.h"
 #include "Program.h"
 #include "ProgramFolder.h"
+#include "RuntimeError.h"
 #include "ScriptedDialogs.h"
 #include "TemplateEditor.h"
 #include "TestHttpServer.h"
@@ -97,6 +98,15 @@ class TestMainWindow : public QObject
         QStringList out;
         for (const ClipRow &row : w.clipModel()->rows())
             out << row.*field;
+        return out;
+    }
+    // The "AVS" column as the list shows it.
+    static QStringList marks(const frmTovrane &w)
+    {
+        const ClipListModel &model = *w.clipModel();
+        QStringList out;
+        for (int row = 0; row < model.rowCount(); ++row)
+            out << model.index(row, ClipListModel::AvsColumn).data().toString();
         return out;
     }
 
@@ -350,7 +360,7 @@ private slots:
         auto w = scannedClips();
         QVERIFY(w);
         QCOMPARE(column(*w, &ClipRow::file), (QStringList { "a.avi", "b.MPG", "c.avi" }));
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "-", "Y", "-" }));
+        QCOMPARE(marks(*w), (QStringList { "-", "Y", "-" }));
         QCOMPARE(control<QLabel>(*w, "Panel2")->text(), u"3 files found"_s);
         control<QPushButton>(*w, "cmdSelect_1")->click();
         QCOMPARE(checkedCount(*w), 3);
@@ -368,7 +378,7 @@ private slots:
         QCOMPARE(m_dialogs.messages, QStringList { "All done!" });
         QCOMPARE(readBytes(clip(u"b.avs"_s)), script("b.MPG"));
         QCOMPARE(readBytes(clip(u"locked/c.avs"_s)), script("locked/c.avi"));
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "Y", "Y", "Y" }));
+        QCOMPARE(marks(*w), (QStringList { "Y", "Y", "Y" }));
     }
 
     // "Ask": the question names the script, under the arrow; No keeps it.
@@ -432,7 +442,7 @@ private slots:
         QCOMPARE(m_dialogs.messages, QStringList { "All done!" });
         QVERIFY(!QFile::exists(clip(u"a.avs"_s)) && !QFile::exists(clip(u"b.avs"_s)));
         QVERIFY(!QFile::exists(clip(u"locked/c.avs"_s)));
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "-", "Y", "-" }));
+        QCOMPARE(marks(*w), (QStringList { "-", "Y", "-" }));
         QCOMPARE(m_folder->logRecords().size(), 1); // the update check at start only
     }
 
@@ -455,7 +465,7 @@ private slots:
             control<QPushButton>(*w, "cmdRemove")->click();
         }
         QVERIFY(!QFile::exists(clip(u"a.avs"_s)) && QFile::exists(clip(u"locked/c.avs"_s)));
-        QCOMPARE(column(*w, &ClipRow::avs), (QStringList { "-", "Y", "Y" }));
+        QCOMPARE(marks(*w), (QStringList { "-", "Y", "Y" }));
         QCOMPARE(m_folder->logRecords().size(), 1); // the update check at start only
     }
 
@@ -467,6 +477,33 @@ private slots:
         w->UpdateStatusBar(200001, QString());
         QCOMPARE(control<QLabel>(*w, "Panel2")->text(), u"200001 files found"_s);
         QCOMPARE(control<QLabel>(*w, "Panel3")->text(), u"My.avt"_s);
+    }
+
+    // A question that fails keeps the script, is logged under the build, and
+    // the build goes on with the pointer restored.
+    void aQuestionThatFailsKeepsTheScript()
+    {
+        for (const char *name : { "a.avi", "a.avs", "b.avi", "b.avs" })
+            QVERIFY(put(clip(QString::fromLatin1(name)), "kept"));
+        auto w = loadOnClips();
+        control<TemplateEditor>(*w, "txtScript")->setPlainText(u"%CLIP%"_s);
+        control<QAction>(*w, "mRunScan")->trigger();
+        control<QPushButton>(*w, "cmdSelect_1")->click();
+        control<QRadioButton>(*w->settingsWindow(), "optOverwrite_1")->click();
+        const qsizetype logged = m_folder->logRecords().size();
+        int asked = 0;
+        m_dialogs.whileAsking = [&asked] {
+            if (++asked == 1)
+                throw RuntimeError(ErrNum::DeviceIOError);
+        };
+        control<QPushButton>(*w, "cmdBuild")->click();
+        // The script stays, the failure is logged under the build, the build
+        // goes on, and the pointer is the window's own again.
+        QCOMPARE(readBytes(clip(u"a.avs"_s)), QByteArray("kept"));
+        QCOMPARE(readBytes(clip(u"b.avs"_s)), QByteArray("b"));
+        QCOMPARE(m_folder->logRecords().mid(logged), QStringList { u"Mode_1 57"_s });
+        QCOMPARE(m_dialogs.messages, QStringList { u"All done!"_s });
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     }
 
     // Through the editor, a template in an old code page comes back byte for

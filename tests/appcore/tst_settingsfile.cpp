@@ -90,6 +90,10 @@ private slots:
             "[Settings]\nAvsFolder=/\xfc\nMode=9\nmode=2\n");
         row("a stray byte before the last line", "[Settings]\r\nAvsFolder=/\xf1\r\nSHOW=1", "Show", "0",
             "[Settings]\nAvsFolder=/\xf1\nShow=0\n");
+        // Only a header that a line break ends is one: the section is added
+        // again, and both are read.
+        row("a header on an unfinished last line", "[Other]\r\nA=1\r\n[Settings]", "Mode", "1",
+            "[Other]\nA=1\n[Settings]\n\n[Settings]\nMode=1\n");
         row("lone LF and CR", "[Settings]\nShow=1\nMode=1\n\n[Other]\rMode=7\r", "Mode", "0",
             "[Settings]\nShow=1\nMode=0\n\n[Other]\nMode=7\n");
     }

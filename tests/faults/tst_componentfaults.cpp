@@ -25,6 +25,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using update::frmStatus;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -35,12 +37,6 @@ const QString kVerlook = QFileInfo(QStringLiteral(VERLOOK_PATH)).absoluteFilePat
 constexpr qint32 kClassNotRegistered = REGDB_E_CLASSNOTREG; // -2147221164
 constexpr qint32 kErrorInDll = CO_E_ERRORINDLL; // -2147221497
 constexpr qint32 kNoInterface = E_NOINTERFACE; // -2147467262
-
-struct Failure
-{
-    qint32 number = 0;
-    QString description;
-};
 
 // Runs the update prompt at start against whatever is registered; what it
 // passes on to the start-up's error trap. Nothing may be asked, and the

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,7 +29,7 @@ QList<ClipRow> scanOf(const QStringList &folders, const QString &logFolder)
 
 ClipRow clip(const QString &file, const QString &location, bool checked = true)
 {
-    return ClipRow { checked, file, location, u"-"_s };
+    return ClipRow { checked, file, location, ScriptMark::None };
 }
 
 } // namespace
@@ -54,7 +56,8 @@ private slots:
             QList<ClipRow> rows = scanOf({ gone, clips }, logPath);
             QCOMPARE(rows, (QList<ClipRow> { clip(u"a.avi"_s, clips), clip(u"b.avi"_s, clips + u"/sub"_s) }));
             rows = QList<ClipRow> { clip(u"lost.avi"_s, gone), clip(u"skip.avi"_s, gone, false) } + rows;
-            const BuildOptions options { u"Src(\"%PATH%/%CLIP%.%EXT%\")\r\n"_s, u"AVS"_s, false, false, gone };
+            const BuildOptions options { u"Src(\"%PATH%/%CLIP%.%EXT%\")\r\n"_s, u"AVS"_s, OverwritePolicy::Always,
+                ScriptFolder::ClipFolder, gone };
             const ErrorTrap perClip(log, u"frmTovrane"_s, u"Mode_1"_s), inBatch(log, u"frmTovrane"_s, u"Mode_0"_s);
             QList<int> marked;
             QCOMPARE(buildPerClip(rows, options, perClip, {}, [&](int r) { marked << r; }), 2);

@@ -33,6 +33,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -55,7 +57,7 @@ template <typename Work> int refused(Work &&work)
 
 ClipRow clip(const QString &file, const QString &location)
 {
-    return ClipRow { true, file, location, u"-"_s };
+    return ClipRow { true, file, location, ScriptMark::None };
 }
 
 // Systems that lack what the program uses first when it writes a new file:
@@ -173,7 +175,7 @@ private slots:
         makeScripts();
         QStringList asked;
         QList<int> marked;
-        BuildOptions ask { u"%CLIP%"_s, u"avs"_s, true, false, {} };
+        BuildOptions ask { u"%CLIP%"_s, u"avs"_s, OverwritePolicy::Ask, ScriptFolder::ClipFolder, {} };
         const auto no = [&](const QString &path) { return asked << path, false; };
         QCOMPARE(buildPerClip(rows, ask, trap(u"Mode_1"_s), no, [&](int r) { marked << r; }), 0);
         QCOMPARE(asked, scripts);
@@ -183,7 +185,7 @@ private slots:
 
         for (const bool asking : { true, false }) {
             makeScripts();
-            ask.askBeforeOverwrite = asking;
+            ask.overwrite = asking ? OverwritePolicy::Ask : OverwritePolicy::Always;
             QCOMPARE(buildPerClip(rows, ask, trap(u"Mode_1"_s), [](const QString &) { return true; }, {}), 3);
             QCOMPARE(readBytes(scripts[0]) + readBytes(scripts[1]) + readBytes(scripts[2]), "danglinglinkedplain");
             QVERIFY(!isLink(scripts[0]) && !isLink(scripts[1]));
@@ -211,7 +213,8 @@ private slots:
         const QList<ClipRow> rows { clip(u"stuck.avi"_s, a), clip(u"next.avi"_s, a) };
         for (const bool asking : { false, true }) {
             QList<int> marked;
-            const BuildOptions options { u"%CLIP%"_s, u"avs"_s, asking, false, {} };
+            const BuildOptions options { u"%CLIP%"_s, u"avs"_s, asking ? OverwritePolicy::Ask : OverwritePolicy::Always,
+                ScriptFolder::ClipFolder, {} };
             QCOMPARE(buildPerClip(
                          rows, options, trap(u"Mode_1"_s), [](const QString &) { return true; },
                          [&](int r) { marked << r; }),
@@ -226,7 +229,7 @@ private slots:
             { std::pair(fifo, ErrNum::PathFileAccessError), std::pair(huge, ErrNum::OutOfMemory) }) {
             QCOMPARE(refused([&] { ReadIniKey(path, u"Settings"_s, u"Mode"_s); }), number);
             QCOMPARE(refused([&] { WriteIniKey(path, u"Settings"_s, u"Mode"_s, u"1"_s); }), number);
-            QCOMPARE(refused([&] { readTemplateText(path, QString()); }), number);
+            QCOMPARE(readTemplateText(path, QString()).error().number, number);
         }
         QCOMPARE(SafeFile::entryAt(fifo), SafeFile::Entry::Other);
         QCOMPARE(QFileInfo(huge).size(), SafeFile::MaxTextBytes + 1);
@@ -260,7 +263,7 @@ private slots:
             QVERIFY(put(a + u'/' + name, old));
         const QList<ClipRow> rows { clip(u"old.avi"_s, a), clip(u"new.avi"_s, a) };
         const QString big(100000, u'x');
-        const BuildOptions options { big, u"avs"_s, false, false, out };
+        const BuildOptions options { big, u"avs"_s, OverwritePolicy::Always, ScriptFolder::ClipFolder, out };
         QList<int> marked;
         int written = -1;
         QString batch = u"?"_s;
@@ -320,7 +323,9 @@ private slots:
             const Unprivileged asUser;
             QVERIFY(asUser.ok());
             QVERIFY(!Unprivileged::mayAccess(readOnly, W_OK) && Unprivileged::mayAccess(readOnly + u"/x.avs"_s, W_OK));
-            written = buildPerClip(rows, { u"%CLIP%"_s, u"avs"_s, false, false, {} }, trap(u"Mode_1"_s), {}, {});
+            written
+                = buildPerClip(rows, { u"%CLIP%"_s, u"avs"_s, OverwritePolicy::Always, ScriptFolder::ClipFolder, {} },
+                    trap(u"Mode_1"_s), {}, {});
             trap(u"AddFolder"_s)([&] { WriteIniKey(readOnly + u"/Settings.ini"_s, u"Settings"_s, u"Mode"_s, u"1"_s); });
             saved = saveTemplateText(readOnly + u"/t.avt"_s, u"Blur(1.0)"_s, {}, trap(u"SaveTemplate"_s));
         }
@@ -359,7 +364,8 @@ private slots:
                 failed |= SafeFile::createFile(out + u"/free.avs"_s, "new").ok() ? 0 : 4;
                 failed |= SafeFile::replaceFile(out + u"/replaced.avs"_s, "new").ok() ? 0 : 8;
                 failed |= SafeFile::replaceFile(out + u"/made.avs"_s, "new").ok() ? 0 : 16;
-                const BuildOptions options { u"%CLIP%"_s, u"avs"_s, false, false, out };
+                const BuildOptions options { u"%CLIP%"_s, u"avs"_s, OverwritePolicy::Always, ScriptFolder::ClipFolder,
+                    out };
                 const QString batch = buildBatch({ clip(u"batch.avi"_s, out) }, options, trap(u"Mode_0"_s));
                 failed |= batch == out + u"/batch_file_1.avs"_s ? 0 : 32;
                 ::_exit(failed);
@@ -444,9 +450,11 @@ private slots:
             { std::pair("# Caf\xe9 \xa9\r\n" + everyByte + "\r\n", u"# Caf\u00e9 \u00a9\n"_s),
                 std::pair(QByteArray("\xEF\xBB\xBF# Caf\xC3\xA9\r\n"), u"\uFEFF# Caf\u00e9\n"_s) }) {
             QVERIFY(put(avt, bytes));
-            const std::optional<TemplateText> loaded = readTemplateText(avt, QString());
-            QVERIFY(loaded && loaded->text.startsWith(text));
-            QVERIFY(saveTemplateText(copy, loaded->text, loaded->format, trap(u"SaveTemplate"_s)));
+            const Expected<std::optional<TemplateText>> read = readTemplateText(avt, QString());
+            QVERIFY(read && *read);
+            const TemplateText &loaded = **read;
+            QVERIFY(loaded.text.startsWith(text));
+            QVERIFY(saveTemplateText(copy, loaded.text, loaded.format, trap(u"SaveTemplate"_s)));
             QCOMPARE(readBytes(copy), bytes);
         }
         QCOMPARE(records(), QStringList());

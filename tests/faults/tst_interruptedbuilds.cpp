@@ -29,6 +29,8 @@
 #include <climits>
 #include <csignal>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -246,12 +248,13 @@ private slots:
             const QList<ClipRow> rows = scanFolders({ run.clips }, { u"AVI|TMP"_s, false }, scan, walk);
             QCOMPARE(rows.size(), Clips);
             for (const ClipRow &row : rows)
-                QCOMPARE(row.avs, mode == 1 ? u"Y"_s : u"-"_s);
+                QCOMPARE(row.avs, mode == 1 ? ScriptMark::Exists : ScriptMark::None);
 
             QList<ClipRow> all = rows;
             for (ClipRow &row : all)
                 row.checked = true;
-            const BuildOptions options { u"%CLIP%"_s, u"avs"_s, false, false, run.out };
+            const BuildOptions options { u"%CLIP%"_s, u"avs"_s, OverwritePolicy::Always, ScriptFolder::ClipFolder,
+                run.out };
             const ErrorTrap build(log, u"frmTovrane"_s, mode == 1 ? u"Mode_1"_s : u"Mode_0"_s);
             if (mode == 1)
                 QCOMPARE(buildPerClip(all, options, build, {}, {}), Clips);

@@ -15,7 +15,8 @@ class TestClipListModel : public QObject
     {
         QList<ClipRow> rows;
         for (int i = 0; i < n; ++i)
-            rows.append({ i % 3 != 0, u"clip%1.avi"_s.arg(i), u"/clips"_s, i % 3 == 0 ? u"Y"_s : u"-"_s });
+            rows.append({ i % 3 != 0, u"clip%1.avi"_s.arg(i), u"/clips"_s,
+                i % 3 == 0 ? ScriptMark::Exists : ScriptMark::None });
         return rows;
     }
 
@@ -74,7 +75,7 @@ private slots:
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         model.setChecked(4, false);
         model.setChecked(7, true);
-        model.setAvs(9, u"-"_s);
+        model.setAvs(9, ScriptMark::None);
         QVERIFY(model.setData(model.index(8, 0), QVariant::fromValue(Qt::Checked), Qt::CheckStateRole));
         QVERIFY(!model.setData(model.index(8, 1), Qt::Unchecked, Qt::CheckStateRole));
         QVERIFY(!model.setData(model.index(8, 0), u"x"_s, Qt::EditRole));
@@ -83,7 +84,7 @@ private slots:
         QCOMPARE(changed.at(1).at(0).toModelIndex(), model.index(9, 2));
         QCOMPARE(changed.at(2).at(0).toModelIndex(), model.index(8, 0));
         QVERIFY(model.rows().at(7).checked && model.rows().at(8).checked);
-        QCOMPARE(model.rows().at(9).avs, u"-"_s);
+        QCOMPARE(model.rows().at(9).avs, ScriptMark::None);
     }
 
     // A row that is not there is refused and changes nothing.
@@ -93,7 +94,7 @@ private slots:
         model.setRows(sample(5000));
         const QList<ClipRow> before = model.rows();
         for (int row : { -1, 5000 }) {
-            QVERIFY_THROWS_EXCEPTION(RuntimeError, model.setAvs(row, u"Y"_s));
+            QVERIFY_THROWS_EXCEPTION(RuntimeError, model.setAvs(row, ScriptMark::Exists));
             QVERIFY_THROWS_EXCEPTION(RuntimeError, model.setChecked(row, true));
         }
         QCOMPARE(model.rows(), before);

@@ -30,7 +30,7 @@ class TestScanWalk : public QObject
         QStringList out;
         for (const ClipRow &row : scanFolders(folders, { extensions, onlyWithoutScript }, step, walkStep))
             out << u"%1/%2 %3 %4"_s.arg(
-                row.location.mid(m_root.size()), row.file, row.avs, row.checked ? u"on"_s : u"off"_s);
+                row.location.mid(m_root.size()), row.file, markText(row.avs), row.checked ? u"on"_s : u"off"_s);
         return out;
     }
 

@@ -24,7 +24,7 @@ class TestScriptRemoval : public QObject
     QStringList left() const { return tree(m_dir.path()); }
     ClipRow clip(const QString &file, bool checked = true) const
     {
-        return { checked, QFileInfo(file).fileName(), path(QFileInfo(file).path()), "Y" };
+        return { checked, QFileInfo(file).fileName(), path(QFileInfo(file).path()), ScriptMark::Exists };
     }
 
 private slots:

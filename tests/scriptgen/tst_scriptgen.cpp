@@ -12,6 +12,8 @@
 
 #include <sys/file.h>
 
+using namespace scriptgen;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -20,19 +22,20 @@ const QString sep = QDir::separator();
 
 ClipRow clip(const QString &file, const QString &location, bool checked = true)
 {
-    return ClipRow { checked, file, location, u"-"_s };
+    return ClipRow { checked, file, location, ScriptMark::None };
 }
 
 // The editor text a template load gives, or nullopt.
 std::optional<QString> loaded(const QString &file, const QString &def)
 {
-    const std::optional<TemplateText> t = readTemplateText(file, def);
-    return t ? std::optional<QString>(t->text) : std::nullopt;
+    const Expected<std::optional<TemplateText>> t = readTemplateText(file, def);
+    return t && *t ? std::optional<QString>((*t)->text) : std::nullopt;
 }
 
 BuildOptions options(const QString &templ, const QString &avsFolder = {}, bool specific = false, bool ask = false)
 {
-    return BuildOptions { templ, u"AVS"_s, ask, specific, avsFolder };
+    return BuildOptions { templ, u"AVS"_s, ask ? OverwritePolicy::Ask : OverwritePolicy::Always,
+        specific ? ScriptFolder::SpecificFolder : ScriptFolder::ClipFolder, avsFolder };
 }
 
 } // namespace
@@ -76,7 +79,7 @@ private slots:
             { u"%PATH%|%CLIP%"_s, u"x.avi"_s, u"/%CLIP%"_s, u"/%CLIP%|x"_s },
         };
         for (const auto &[templ, file, location, expected] : cases) {
-            const ClipNameParts parts = splitClipFileName(file);
+            const ClipNameParts parts = *splitClipFileName(file);
             QCOMPARE(substitutePlaceholders(templ, parts.clip, parts.ext, location), expected);
         }
     }
@@ -102,8 +105,8 @@ private slots:
         QCOMPARE(tree(a), QStringList { u"one.avs"_s });
 
         // A clip in the root folder: one separator between folder and name.
-        QCOMPARE(scriptPathFor(clip(u"c.avi"_s, sep), options({})), sep + u"c.avs"_s);
-        QCOMPARE(scriptPathFor(clip(u"c.avi"_s, a), options({}, out + sep, true)), out + sep + u"c.avs"_s);
+        QCOMPARE(*scriptPathFor(clip(u"c.avi"_s, sep), options({})), sep + u"c.avs"_s);
+        QCOMPARE(*scriptPathFor(clip(u"c.avi"_s, a), options({}, out + sep, true)), out + sep + u"c.avs"_s);
 
         // An empty specific folder is the current working folder, in both modes.
         const QString before = QDir::currentPath();
@@ -154,9 +157,10 @@ private slots:
         QCOMPARE(asked, QStringList { script });
         QCOMPARE(readBytes(script), QByteArray("avi"));
         QCOMPARE(marked, (QList<int> { 0, 1 }));
+        // With no one to ask, the script stays as "No" would keep it.
         QCOMPARE(buildPerClip({ twins[1] }, ask, trap(u"Mode_1"_s), {}, {}), 0);
         QCOMPARE(readBytes(script), QByteArray("avi"));
-        QCOMPARE(records(), QStringList { u"Mode_1 51"_s });
+        QCOMPARE(records(), QStringList {});
     }
 
     // One new batch file holds the expansion of every checked clip, one after

@@ -16,6 +16,8 @@
 
 #include <tuple>
 
+using update::frmStatus;
+
 namespace {
 const QString kPage = QStringLiteral("http://www.kestrelle.example/freeware/tovrane");
 // The question as users know it, word for word.
