@@ -9,6 +9,9 @@
 
 #include <cerrno>
 
+namespace SafeFile = platform::SafeFile;
+namespace XdgFolders = platform::XdgFolders;
+
 namespace {
 
 const QString kCLSID = QStringLiteral("CLSID");

@@ -16,6 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
+using platform::FileDescriptor;
+
 namespace {
 
 #if __SIZEOF_POINTER__ == 8

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QScreen>
 
+using platform::Dialogs;
+
 namespace update {
 
 const QString frmStatus::kFileName = QStringLiteral("version.txt");

@@ -37,6 +37,8 @@
 
 #include <sys/stat.h>
 
+using namespace platform;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject

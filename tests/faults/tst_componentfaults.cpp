@@ -25,6 +25,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace platform;
+
 using update::frmStatus;
 
 using namespace Qt::StringLiterals;
