@@ -6,6 +6,8 @@
 #include "TextLines.h"
 #include "VbConvert.h"
 
+namespace VbConvert = component::VbConvert;
+
 namespace SafeFile = platform::SafeFile;
 using platform::canEncodeText;
 using platform::decodeFile;

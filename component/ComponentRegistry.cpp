@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+namespace component {
+
 namespace SafeFile = platform::SafeFile;
 namespace XdgFolders = platform::XdgFolders;
 
@@ -357,3 +359,5 @@ bool ComponentRegistry::keyExists(const QString &keyPath) const
 {
     return firstFound([&](const QString &path) { return Session(path).has(keyPath); });
 }
+
+} // namespace component

@@ -16,6 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace component {
+
 using platform::FileDescriptor;
 
 namespace {
@@ -188,3 +190,5 @@ std::optional<QString> sharedObjectProblem(const QString &)
 }
 
 #endif
+
+} // namespace component

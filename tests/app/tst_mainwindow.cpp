@@ -37,6 +37,8 @@
 
 #include <sys/stat.h>
 
+using namespace component;
+
 using namespace platform;
 
 using namespace Qt::StringLiterals;

@@ -25,6 +25,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace component;
+
 using namespace platform;
 
 using update::frmStatus;

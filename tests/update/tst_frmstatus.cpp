@@ -16,6 +16,8 @@
 
 #include <tuple>
 
+using namespace component;
+
 using namespace platform;
 
 using update::frmStatus;
