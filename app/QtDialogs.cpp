@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+using platform::Dialogs;
+
 namespace {
 
 QString captionOrTitle(const QString &title)

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 // Message boxes, file dialogs and the browser through Qt.
-class QtDialogs : public Dialogs
+class QtDialogs : public platform::Dialogs
 {
 public:
     // The owner window of every dialog; it may change (or go) over time.

@@ -27,6 +27,8 @@
 #include <QStatusBar>
 #include <QTreeView>
 
+using platform::Dialogs;
+
 namespace {
 
 using Follow = GrowingLayout::Follow;

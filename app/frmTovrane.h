@@ -18,7 +18,9 @@
 
 class ClipListModel;
 class Completion;
+namespace platform {
 class Dialogs;
+}
 class QAction;
 class QKeyEvent;
 class QCheckBox;
@@ -50,7 +52,7 @@ public:
         QString page; // opened when the user wants the update
     };
 
-    frmTovrane(const ProgramInfo &info, Dialogs &dialogs, UpdateCheck updateCheck, QWidget *parent = nullptr);
+    frmTovrane(const ProgramInfo &info, platform::Dialogs &dialogs, UpdateCheck updateCheck, QWidget *parent = nullptr);
     ~frmTovrane() override;
 
     // Loads the window (once) and shows it; runs the whole start-up.
@@ -199,7 +201,7 @@ private:
     void showSetting(Settings::Key key);
 
     ProgramInfo m_info;
-    Dialogs &m_dialogs;
+    platform::Dialogs &m_dialogs;
     UpdateCheck m_updateCheck;
     CErrorlog m_errorlog;
     frmSettings *m_settings = nullptr;
@@ -207,7 +209,7 @@ private:
     std::unique_ptr<Completion> m_completion;
 
     // How the loaded template's file was encoded; Save writes it back so.
-    TextFormat m_templateFormat;
+    platform::TextFormat m_templateFormat;
     Settings m_values;
     // The upper-cased filter names of Filters.txt, in file order.
     QStringList FilterNames;

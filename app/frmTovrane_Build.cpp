@@ -17,6 +17,8 @@
 
 #include <optional>
 
+using platform::Dialogs;
+
 using scriptgen::buildBatch;
 using scriptgen::BuildMode;
 using scriptgen::BuildOptions;

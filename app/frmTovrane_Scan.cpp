@@ -11,6 +11,8 @@
 #include <QCheckBox>
 #include <QLabel>
 
+using platform::Dialogs;
+
 void frmTovrane::cmdScan_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdScan_Click"));

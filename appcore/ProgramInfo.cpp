@@ -13,6 +13,11 @@
 
 #ifdef Q_OS_LINUX
 #include <unistd.h>
+
+namespace SafeFile = platform::SafeFile;
+namespace XdgFolders = platform::XdgFolders;
+using platform::escapedBytes;
+using platform::pathInFolder;
 #endif
 
 namespace {

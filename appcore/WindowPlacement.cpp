@@ -7,6 +7,9 @@
 
 #include <algorithm>
 
+namespace SafeFile = platform::SafeFile;
+using platform::Utf8Bom;
+
 namespace {
 
 const QString WidthKey = QStringLiteral("Width");

@@ -6,6 +6,16 @@
 #include "TextLines.h"
 #include "VbConvert.h"
 
+namespace VbConvert = component::VbConvert;
+
+namespace SafeFile = platform::SafeFile;
+using platform::canEncodeText;
+using platform::decodeFile;
+using platform::detectTextFormat;
+using platform::encodeFile;
+using platform::splitLines;
+using platform::TextFormat;
+
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");

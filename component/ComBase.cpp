@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+namespace component {
+
 // ---------------------------------------------------------------------------
 // GUID
 
@@ -174,3 +176,5 @@ HRESULT VariantClear(VARIANT *v)
     VariantInit(v);
     return S_OK;
 }
+
+} // namespace component

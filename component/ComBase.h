@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace component {
+
 // ---------------------------------------------------------------------------
 // Scalar types
 
@@ -308,3 +310,5 @@ using DllCanUnloadNowFn = HRESULT (*)();
 using DllRegisterServerFn = HRESULT (*)();
 using DllUnregisterServerFn = HRESULT (*)();
 }
+
+} // namespace component

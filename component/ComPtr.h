@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace component {
+
 // Owns one reference to an interface and releases it when it goes, so that
 // every early return and every exception path gives the reference back.
 template <typename T> class ComPtr
@@ -64,3 +66,5 @@ public:
 private:
     BSTR m_text;
 };
+
+} // namespace component

@@ -9,6 +9,11 @@
 
 #include <cerrno>
 
+namespace component {
+
+namespace SafeFile = platform::SafeFile;
+namespace XdgFolders = platform::XdgFolders;
+
 namespace {
 
 const QString kCLSID = QStringLiteral("CLSID");
@@ -354,3 +359,5 @@ bool ComponentRegistry::keyExists(const QString &keyPath) const
 {
     return firstFound([&](const QString &path) { return Session(path).has(keyPath); });
 }
+
+} // namespace component

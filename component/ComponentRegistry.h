@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace component {
+
 // The entries an in-process component writes when it registers itself, keyed
 // as under the classes root of the Windows registry:
 //
@@ -136,3 +138,5 @@ private:
     QString m_filePath;
     QStringList m_fallbackPaths;
 };
+
+} // namespace component

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace component {
+
 namespace ComponentRegistryFile {
 
 namespace {
@@ -332,3 +334,5 @@ QByteArray format(const Entries &entries)
 }
 
 } // namespace ComponentRegistryFile
+
+} // namespace component

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+namespace component {
+
 // The text of the component registry file, read and written here rather than
 // by QSettings so that the file itself is opened only the safe way (a regular
 // file, never blocking, bounded). The layout is the one QSettings gives an
@@ -25,3 +27,5 @@ Entries parse(const QByteArray &text);
 QByteArray format(const Entries &entries);
 
 } // namespace ComponentRegistryFile
+
+} // namespace component

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+namespace component {
+
 namespace {
 
 void describe(QString *description, const QString &text)
@@ -169,3 +171,5 @@ ServerRegistration registerServer(const QString &libraryPath, bool unregister)
     }
     return result;
 }
+
+} // namespace component

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace component {
+
 // Creation by class identifier and the self-registration entry points of
 // in-process server libraries.
 //
@@ -54,3 +56,5 @@ struct ServerRegistration
     bool ok() const { return failure == None; }
 };
 ServerRegistration registerServer(const QString &libraryPath, bool unregister = false);
+
+} // namespace component

@@ -16,6 +16,10 @@
 #include <unistd.h>
 #include <vector>
 
+namespace component {
+
+using platform::FileDescriptor;
+
 namespace {
 
 #if __SIZEOF_POINTER__ == 8
@@ -186,3 +190,5 @@ std::optional<QString> sharedObjectProblem(const QString &)
 }
 
 #endif
+
+} // namespace component

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace component {
+
 // The dynamic loader maps a library's segments without comparing them with
 // the file's length: a library cut short (an interrupted copy) maps without
 // complaint and then kills the process with SIGBUS as soon as a page past the
@@ -20,3 +22,5 @@
 // without waiting on it. Where libraries are not ELF files it is always
 // nullopt and the loader alone judges.
 std::optional<QString> sharedObjectProblem(const QString &path);
+
+} // namespace component

@@ -2,6 +2,8 @@
 
 #include "ComBase.h"
 
+namespace component {
+
 // The public contract of the update-check component (the library verlook):
 // its identifiers and its interface table. Clients include this header and
 // create the class by its identifier; they never link the library.
@@ -29,3 +31,5 @@ public:
 protected:
     ~_CUpdateCheck() = default;
 };
+
+} // namespace component

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+namespace component {
+
 namespace VbConvert {
 namespace {
 
@@ -46,3 +48,5 @@ Result toInteger(const QString &text)
 }
 
 } // namespace VbConvert
+
+} // namespace component

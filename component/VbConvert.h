@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace component {
+
 // Text-to-number conversion the way the classic runtime converts a string to
 // a whole number: surrounding blanks ignored, the user's number format, a
 // fraction rounded to the nearest whole number with ties to even. Both the
@@ -28,3 +30,5 @@ Result toLong(const QString &text);
 Result toInteger(const QString &text);
 
 } // namespace VbConvert
+
+} // namespace component

@@ -2,6 +2,8 @@
 
 #include "ComponentServer.h"
 
+namespace component {
+
 std::optional<QString> LibraryVersionInfo::string(QStringView name) const
 {
     for (const auto &[key, value] : strings) {
@@ -44,3 +46,5 @@ std::optional<QString> readVersionString(const QString &libraryPath, const QStri
     const std::optional<LibraryVersionInfo> info = readVersionInfo(libraryPath);
     return info ? info->string(name) : std::nullopt;
 }
+
+} // namespace component

@@ -8,6 +8,8 @@
 #include <optional>
 #include <utility>
 
+namespace component {
+
 // A library's version resource: the numeric file and product versions and
 // the string table (CompanyName, FileDescription, FileVersion, ...). A
 // library publishes it through one C entry point; clients read it with
@@ -51,3 +53,5 @@ std::optional<LibraryVersionInfo> readVersionInfo(const QString &libraryPath, QS
 // One string entry; nullopt when the library, its resource or the entry is
 // missing.
 std::optional<QString> readVersionString(const QString &libraryPath, const QString &name);
+
+} // namespace component

@@ -12,6 +12,10 @@
 
 #include <cstdio>
 
+using component::ComponentRegistry;
+using component::registerServer;
+using component::ServerRegistration;
+
 namespace {
 
 // The classic tool's exit codes, so scripts can tell the failures apart. The

@@ -6,6 +6,11 @@
 #include "TextEncoding.h"
 #include "TextLines.h"
 
+namespace SafeFile = platform::SafeFile;
+using platform::decodeFile;
+using platform::detectTextFormat;
+using platform::splitLines;
+
 FilterList readFilterList(const QString &path)
 {
     QByteArray bytes;

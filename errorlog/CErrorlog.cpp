@@ -4,6 +4,8 @@
 
 #include <QDir>
 
+namespace SafeFile = platform::SafeFile;
+
 CErrorlog::CErrorlog(QString logFolder, QString exeName)
     : m_logFolder(std::move(logFolder))
     , m_exeName(std::move(exeName))

@@ -47,7 +47,8 @@ struct Failure
     // written is missing only because a folder on its way is, so there "not
     // found" is "path not found".
     enum class Access { Read, Write };
-    static Failure fromResult(const SafeFile::Result &result, const QString &path, Access access = Access::Read);
+    static Failure fromResult(
+        const platform::SafeFile::Result &result, const QString &path, Access access = Access::Read);
 
     friend bool operator==(const Failure &, const Failure &) = default;
 };
@@ -98,7 +99,7 @@ private:
 
 // A SafeFile operation on `path` as an Expected.
 Expected<void> expectDone(
-    const SafeFile::Result &result, const QString &path, Failure::Access access = Failure::Access::Read);
+    const platform::SafeFile::Result &result, const QString &path, Failure::Access access = Failure::Access::Read);
 
 class ErrorTrap;
 

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace SafeFile = platform::SafeFile;
+
 RuntimeError::RuntimeError(qint32 number)
     : RuntimeError(Failure::standard(number))
 { }

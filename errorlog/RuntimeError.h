@@ -24,7 +24,7 @@ public:
 
     using Access = Failure::Access;
     // Throws the failure of a SafeFile operation on `path`, if it failed.
-    static void check(const SafeFile::Result &result, const QString &path, Access access = Access::Read)
+    static void check(const platform::SafeFile::Result &result, const QString &path, Access access = Access::Read)
     {
         if (!result.ok())
             throw RuntimeError(Failure::fromResult(result, path, access));

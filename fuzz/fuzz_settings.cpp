@@ -26,6 +26,8 @@
 #include <string>
 #include <utility>
 
+using namespace platform;
+
 namespace {
 
 // One file, reused by every input, in a folder of this process alone so that

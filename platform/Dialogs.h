@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace platform {
+
 // Every message box, file dialog and shell "open" of the program goes through
 // this interface. The program uses a Qt implementation; tests script the
 // answers and record what was asked.
@@ -27,3 +29,5 @@ public:
     // as a file: address); false when nothing on the desktop could open it.
     virtual bool openUrl(const QString &url) = 0;
 };
+
+} // namespace platform

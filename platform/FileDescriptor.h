@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+namespace platform {
+
 // Owns a POSIX file descriptor. close() reports what the system says (a late
 // write error shows there, e.g. on NFS); the destructor only tidies up.
 class FileDescriptor
@@ -40,3 +42,5 @@ public:
 private:
     int m_fd;
 };
+
+} // namespace platform

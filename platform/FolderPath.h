@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QString>
 
+namespace platform {
+
 // `name` inside `folder`: the folder, the platform's separator unless the
 // folder already ends in one, then the name. An empty folder leaves the name
 // alone, which names it in the current folder.
@@ -12,3 +14,5 @@ inline QString pathInFolder(const QString &folder, const QString &name)
         return folder + name;
     return folder + QDir::separator() + name;
 }
+
+} // namespace platform

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace platform {
+
 namespace SafeFile {
 
 namespace {
@@ -486,3 +488,5 @@ Result appendToFile(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace SafeFile
+
+} // namespace platform

@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+namespace platform {
+
 // Whole-file reads and writes that a hostile folder cannot turn against the
 // user: only regular files are opened, never in a way that can block (a FIFO
 // or a device named like a setting or a script); nothing is written through a
@@ -130,3 +132,5 @@ Result createFile(const QString &path, const QByteArray &bytes, Durability durab
 Result appendToFile(const QString &path, const QByteArray &bytes);
 
 } // namespace SafeFile
+
+} // namespace platform

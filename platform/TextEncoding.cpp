@@ -5,6 +5,8 @@
 #include <array>
 #include <utility>
 
+namespace platform {
+
 namespace {
 
 // Windows-1252 differs from Latin-1 only in 0x80-0x9F. The five bytes it
@@ -187,3 +189,5 @@ QString escapedBytes(const QByteArray &raw)
     }
     return out;
 }
+
+} // namespace platform

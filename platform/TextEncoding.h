@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace platform {
+
 // The 8-bit text files the program reads (settings, templates, Filters.txt)
 // are written in the local encoding, but files from older systems come in
 // Windows-1252, and a settings file saved by Windows' Notepad as "Unicode"
@@ -59,3 +61,5 @@ QByteArray encodeFile(const QString &text, const TextFormat &format);
 // every other byte (and a backslash or control character, so that the text
 // stays unambiguous) as \xHH.
 QString escapedBytes(const QByteArray &raw);
+
+} // namespace platform

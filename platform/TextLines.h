@@ -2,6 +2,8 @@
 
 #include <QList>
 
+namespace platform {
+
 // The one reading of line ends for every text file the program reads (the
 // settings file, templates, Filters.txt): CR LF, a lone CR and a lone LF
 // each end a line. Works on bytes (QByteArray) and on text (QString).
@@ -43,3 +45,5 @@ template <typename Text> Text withLineEnds(const Text &text, const Text &lineEnd
     }
     return out;
 }
+
+} // namespace platform

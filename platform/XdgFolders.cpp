@@ -2,6 +2,8 @@
 
 #include <QDir>
 
+namespace platform {
+
 namespace {
 
 QString userFolder(const char *variable, const QString &underHome)
@@ -48,3 +50,5 @@ QStringList configDirs()
 }
 
 } // namespace XdgFolders
+
+} // namespace platform

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace platform {
+
 // The base folders of the XDG rules, as every program on the desktop finds
 // them. A variable that holds a relative path does not count (the rules say
 // to ignore it); without HOME too there is no such folder, and the answer is
@@ -18,3 +20,5 @@ QString stateHome(); // $XDG_STATE_HOME, else ~/.local/state
 QStringList configDirs();
 
 } // namespace XdgFolders
+
+} // namespace platform

@@ -30,6 +30,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace SafeFile = platform::SafeFile;
+using platform::escapedBytes;
+using platform::pathInFolder;
+
 namespace {
 
 struct Listing

@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QSet>
 
+namespace SafeFile = platform::SafeFile;
+using platform::pathInFolder;
+
 int removeScripts(const QString &folder, const QString &extension)
 {
     // Without an extension the wildcard form would reach files that have

@@ -9,6 +9,9 @@
 
 #include <cerrno>
 
+namespace SafeFile = platform::SafeFile;
+using platform::pathInFolder;
+
 namespace scriptgen {
 
 namespace {

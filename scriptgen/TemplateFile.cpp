@@ -6,6 +6,14 @@
 
 #include <QFileInfo>
 
+namespace SafeFile = platform::SafeFile;
+using platform::decodeFile;
+using platform::detectTextFormat;
+using platform::encodeFile;
+using platform::pathInFolder;
+using platform::TextFormat;
+using platform::withLineEnds;
+
 namespace scriptgen {
 
 QString templateFolder(const QString &programFolder)

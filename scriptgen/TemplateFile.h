@@ -22,7 +22,7 @@ QString defaultTemplatePath(const QString &programFolder);
 struct TemplateText
 {
     QString text;
-    TextFormat format;
+    platform::TextFormat format;
 };
 
 // File bytes to the editor's text: CR LF, a lone CR and a lone LF each become
@@ -34,7 +34,7 @@ TemplateText fileTextToEditor(const QByteArray &fileBytes);
 QString editorTextWithCrLf(const QString &editorText);
 
 // The bytes a template file holds for the editor's text, in `format`.
-QByteArray editorTextToFile(const QString &editorText, const TextFormat &format = {});
+QByteArray editorTextToFile(const QString &editorText, const platform::TextFormat &format = {});
 
 // The text LoadTemplate puts into the editor: sFile when it names an existing
 // file, else the default template. nullopt when the chosen file cannot be
@@ -49,6 +49,6 @@ Expected<std::optional<TemplateText>> readTemplateText(const QString &sFile, con
 // failed save leaves it as it was. A failure is handed to `report`; returns
 // whether the file now holds the text.
 bool saveTemplateText(
-    const QString &sFile, const QString &editorText, const TextFormat &format, const FailureSink &report);
+    const QString &sFile, const QString &editorText, const platform::TextFormat &format, const FailureSink &report);
 
 } // namespace scriptgen

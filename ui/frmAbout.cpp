@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+using platform::Dialogs;
+
 const QString frmAbout::FeedbackText
     = QStringLiteral("To make this application better, I need your \r\n"
                      "feedback! Contactl me for remarks, questions, \r\n"

@@ -6,7 +6,9 @@
 
 #include <array>
 
+namespace platform {
 class Dialogs;
+}
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -18,7 +20,7 @@ class frmAbout : public QDialog
     Q_OBJECT
 
 public:
-    frmAbout(const ProgramInfo &info, Dialogs &dialogs, QWidget *parent = nullptr);
+    frmAbout(const ProgramInfo &info, platform::Dialogs &dialogs, QWidget *parent = nullptr);
 
     void Form_Load();
 
@@ -36,5 +38,5 @@ private:
     QPushButton *cmdOK = nullptr;
 
     ProgramInfo m_info;
-    Dialogs &m_dialogs;
+    platform::Dialogs &m_dialogs;
 };

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace VbConvert = component::VbConvert;
+
 const QString frmSplash::FreewareNotice = QStringLiteral("Freeware is computer software \r\n"
                                                          "that is made available free of \r\n"
                                                          "charge, but which is copyrighted \r\n"

@@ -12,6 +12,24 @@
 #include <QLabel>
 #include <QScreen>
 
+using component::_CUpdateCheck;
+using component::BStr;
+using component::CLSID_CUpdateCheck;
+using component::CoCreateInstance;
+using component::ComPtr;
+using component::FAILED;
+using component::HRESULT;
+using component::hresultDescription;
+using component::IID__CUpdateCheck;
+using component::IID_IUnknown;
+using component::IUnknown;
+using component::queryInterface;
+using component::runtimeErrorFromHresult;
+using component::VARIANT_BOOL;
+using component::VARIANT_FALSE;
+
+using platform::Dialogs;
+
 namespace update {
 
 const QString frmStatus::kFileName = QStringLiteral("version.txt");

@@ -5,7 +5,9 @@
 #include <QDialog>
 #include <QString>
 
+namespace platform {
 class Dialogs;
+}
 class QLabel;
 
 namespace update {
@@ -21,8 +23,8 @@ class frmStatus : public QDialog
 public:
     // baseAddress is the folder on the site that holds "version.txt",
     // pageAddress the page opened on Yes.
-    frmStatus(
-        const ProgramInfo &info, Dialogs &dialogs, QString baseAddress, QString pageAddress, QWidget *parent = nullptr);
+    frmStatus(const ProgramInfo &info, platform::Dialogs &dialogs, QString baseAddress, QString pageAddress,
+        QWidget *parent = nullptr);
 
     // Runs the check once and unloads the window (finished() is emitted)
     // whatever happens. Failures pass to the caller as RuntimeError: a
@@ -41,7 +43,7 @@ private:
     QLabel *lblStatus;
 
     ProgramInfo m_info;
-    Dialogs &m_dialogs;
+    platform::Dialogs &m_dialogs;
     QString m_baseAddress;
     QString m_pageAddress;
 };

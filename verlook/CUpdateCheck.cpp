@@ -5,6 +5,65 @@
 
 #include <new>
 
+using component::BOOL;
+using component::BSTR;
+using component::CLASS_E_NOAGGREGATION;
+using component::DISP_E_BADINDEX;
+using component::DISP_E_BADPARAMCOUNT;
+using component::DISP_E_EXCEPTION;
+using component::DISP_E_MEMBERNOTFOUND;
+using component::DISP_E_NONAMEDARGS;
+using component::DISP_E_TYPEMISMATCH;
+using component::DISP_E_UNKNOWNINTERFACE;
+using component::DISP_E_UNKNOWNNAME;
+using component::DISPATCH_METHOD;
+using component::DISPATCH_PROPERTYGET;
+using component::DISPID;
+using component::DISPID_CheckForUpdate;
+using component::DISPID_UNKNOWN;
+using component::DISPPARAMS;
+using component::E_INVALIDARG;
+using component::E_NOINTERFACE;
+using component::E_OUTOFMEMORY;
+using component::E_POINTER;
+using component::E_UNEXPECTED;
+using component::EXCEPINFO;
+using component::HRESULT;
+using component::IClassFactory;
+using component::IID__CUpdateCheck;
+using component::IID_IClassFactory;
+using component::IID_IDispatch;
+using component::IID_IUnknown;
+using component::IID_NULL;
+using component::ITypeInfo;
+using component::IUnknown;
+using component::LCID;
+using component::LPOLESTR;
+using component::REFIID;
+using component::S_OK;
+using component::UINT;
+using component::ULONG;
+using component::VARIANT;
+using component::VARIANT_BOOL;
+using component::VARIANT_FALSE;
+using component::VARIANT_TRUE;
+using component::VariantInit;
+using component::VT_BOOL;
+using component::VT_BSTR;
+using component::VT_BYREF;
+using component::VT_EMPTY;
+using component::VT_I2;
+using component::VT_I4;
+using component::VT_VARIANT;
+namespace VbConvert = component::VbConvert;
+using component::_CUpdateCheck;
+using component::bstrFromQString;
+using component::FAILED;
+using component::hresultFromRuntimeError;
+using component::qStringFromBstr;
+using component::runtimeErrorFromHresult;
+using component::WORD;
+
 namespace {
 
 std::atomic<long> g_objects { 0 };

@@ -10,6 +10,29 @@
 
 #include <dlfcn.h>
 
+using component::CLASS_E_CLASSNOTAVAILABLE;
+using component::CLSID_CUpdateCheck;
+using component::CLSID_PSOAInterface;
+using component::ComponentClass;
+using component::ComponentInterface;
+using component::ComponentRegistry;
+using component::ComponentTypeLib;
+using component::ComponentVersionInfo;
+using component::ComponentVersionString;
+using component::E_POINTER;
+using component::E_UNEXPECTED;
+using component::FAILED;
+using component::HRESULT;
+using component::IID__CUpdateCheck;
+using component::kUpdateCheckProgId;
+using component::LIBID_Kestrelle_Update_Check;
+using component::REFCLSID;
+using component::REFIID;
+using component::S_FALSE;
+using component::S_OK;
+using component::SELFREG_E_CLASS;
+using component::SELFREG_E_TYPELIB;
+
 #define VERLOOK_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {

@@ -37,6 +37,10 @@
 
 #include <sys/stat.h>
 
+using namespace component;
+
+using namespace platform;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject

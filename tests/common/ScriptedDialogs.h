@@ -10,7 +10,7 @@
 #include <utility>
 
 // Answers the program's dialogs from a script and records what was asked.
-class ScriptedDialogs : public Dialogs
+class ScriptedDialogs : public platform::Dialogs
 {
 public:
     struct Asked

@@ -9,6 +9,8 @@
 
 #include "NoObjectServer.h"
 
+using namespace component;
+
 namespace {
 
 // Static objects: the counts do not matter.

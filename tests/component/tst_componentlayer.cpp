@@ -27,6 +27,8 @@
 #include <link.h>
 #include <sys/stat.h>
 
+using namespace component;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+using namespace component;
+
 class TestVbConvert : public QObject
 {
     Q_OBJECT

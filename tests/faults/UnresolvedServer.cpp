@@ -5,6 +5,8 @@
 
 #include "ComBase.h"
 
+using namespace component;
+
 #define SERVER_EXPORT extern "C" __attribute__((visibility("default")))
 
 extern "C" HRESULT tovrane_function_nothing_provides(int);

@@ -18,6 +18,8 @@
 
 #include <cstdio>
 
+using namespace platform;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -25,6 +25,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace component;
+
+using namespace platform;
+
 using update::frmStatus;
 
 using namespace Qt::StringLiterals;

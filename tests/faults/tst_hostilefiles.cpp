@@ -33,6 +33,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace platform;
+
 using namespace scriptgen;
 
 using namespace Qt::StringLiterals;

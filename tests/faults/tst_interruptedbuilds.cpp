@@ -29,6 +29,8 @@
 #include <climits>
 #include <csignal>
 
+using namespace platform;
+
 using namespace scriptgen;
 
 using namespace Qt::StringLiterals;

@@ -16,6 +16,10 @@
 
 #include <tuple>
 
+using namespace component;
+
+using namespace platform;
+
 using update::frmStatus;
 
 namespace {

@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace component;
+
 using namespace Qt::StringLiterals;
 
 namespace {
