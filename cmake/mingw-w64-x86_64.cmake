@@ -1,0 +1,13 @@
+# Cross-building for 64-bit Windows with Debian's MinGW-w64 (posix threads, so
+# that std::thread and friends work as on Linux). ./dev windows passes this.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TOVRANE_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${TOVRANE_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOVRANE_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TOVRANE_MINGW_TRIPLE}-windres)
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${TOVRANE_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
