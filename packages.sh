@@ -21,6 +21,10 @@ dev_packages=("${build_packages[@]}" "${program_packages[@]}" "${format_packages
               "${package_packages[@]}")
 # Only for ./dev package: lintian alone brings more than a hundred packages.
 package_check_packages=(lintian)
+# ./dev windows: the MinGW-w64 cross compiler (posix threads), Wine to run
+# the tests, dpkg-dev to unpack Qt's Debian source package, and the host's
+# Qt tools and X server from the lists above.
+windows_packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine64 dpkg-dev)
 # What the benchmarks run besides the program.
 bench_packages=(python3 procps findutils coreutils)
 # clang 14 brings libFuzzer and the sanitizer runtimes in libclang-rt-14-dev;
