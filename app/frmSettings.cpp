@@ -22,6 +22,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+using errorlog::ErrorTrap;
+
 frmSettings::frmSettings(frmTovrane &main, Settings &settings)
     : QDialog(&main)
     , m_main(main)

@@ -30,7 +30,9 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QTreeView;
+namespace errorlog {
 class ErrorTrap;
+}
 class GrowingHeader;
 class GrowingLayout;
 class TemplateEditor;
@@ -66,7 +68,7 @@ public:
     // added as AddFolder adds it, and the status bar says what happened.
     void addDroppedFolders(const QStringList &folders);
 
-    const CErrorlog &errorLog() const { return m_errorlog; }
+    const errorlog::CErrorlog &errorLog() const { return m_errorlog; }
     // The settings both windows show; the settings window changes most of them.
     Settings &settings() { return m_values; }
     frmSettings *settingsWindow() const { return m_settings; }
@@ -192,7 +194,7 @@ private:
     void Mode_0();
     QString templateFolder() const;
     // Load's work once a name is chosen (by the dialog or a drop).
-    void loadTemplateFile(const QString &name, const ErrorTrap &step);
+    void loadTemplateFile(const QString &name, const errorlog::ErrorTrap &step);
     QString editorText() const;
     scriptgen::BuildOptions buildOptions() const;
     void setBuildCommandsEnabled(bool enabled);
@@ -203,7 +205,7 @@ private:
     ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
     UpdateCheck m_updateCheck;
-    CErrorlog m_errorlog;
+    errorlog::CErrorlog m_errorlog;
     frmSettings *m_settings = nullptr;
     ClipListModel *m_clips = nullptr;
     std::unique_ptr<Completion> m_completion;

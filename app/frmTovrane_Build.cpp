@@ -30,6 +30,11 @@ using scriptgen::saveTemplateText;
 using scriptgen::ScriptFolder;
 using scriptgen::TemplateText;
 
+using errorlog::ErrorTrap;
+using errorlog::Expected;
+using errorlog::Failure;
+using errorlog::RuntimeError;
+
 namespace {
 
 const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");

@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+using errorlog::ErrorTrap;
+
 void frmTovrane::ApplyColorScheme()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("ApplyColorScheme"));

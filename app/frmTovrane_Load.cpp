@@ -30,6 +30,10 @@
 
 using update::frmStatus;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::ErrorTrap;
+using errorlog::RuntimeError;
+
 namespace {
 
 // A value a group of `count` options cannot show is refused as the options

@@ -13,6 +13,8 @@
 
 using platform::Dialogs;
 
+using errorlog::ErrorTrap;
+
 void frmTovrane::cmdScan_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdScan_Click"));

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+using errorlog::RuntimeError;
+
 namespace {
 
 const QChar ListSeparator = QLatin1Char('|');

@@ -10,6 +10,8 @@
 namespace SafeFile = platform::SafeFile;
 using platform::Utf8Bom;
 
+using errorlog::RuntimeError;
+
 namespace {
 
 const QString WidthKey = QStringLiteral("Width");

@@ -16,6 +16,9 @@ using platform::encodeFile;
 using platform::splitLines;
 using platform::TextFormat;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::RuntimeError;
+
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");

@@ -11,6 +11,8 @@ using platform::decodeFile;
 using platform::detectTextFormat;
 using platform::splitLines;
 
+using errorlog::RuntimeError;
+
 FilterList readFilterList(const QString &path)
 {
     QByteArray bytes;

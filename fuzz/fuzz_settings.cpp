@@ -28,6 +28,8 @@
 
 using namespace platform;
 
+using namespace errorlog;
+
 namespace {
 
 // One file, reused by every input, in a folder of this process alone so that

@@ -17,6 +17,8 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
 namespace {
 
 // One pass: walk the text once, copying it, and put `value` wherever `token`

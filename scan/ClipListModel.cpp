@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <limits>
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::RuntimeError;
+
 ClipListModel::ClipListModel(QObject *parent)
     : QAbstractTableModel(parent)
 { }

@@ -1,5 +1,9 @@
 #include "ClipRow.h"
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::Expected;
+using errorlog::Failure;
+
 QString markText(ScriptMark mark)
 {
     return mark == ScriptMark::Exists ? QStringLiteral("Y") : QStringLiteral("-");

@@ -32,4 +32,4 @@ struct ClipNameParts
 
 // "a.b.avi" gives a.b / avi; "clip." gives clip / "". A name without "." is
 // all extension and has no name: failure 5.
-Expected<ClipNameParts> splitClipFileName(const QString &file);
+errorlog::Expected<ClipNameParts> splitClipFileName(const QString &file);

@@ -34,6 +34,10 @@ namespace SafeFile = platform::SafeFile;
 using platform::escapedBytes;
 using platform::pathInFolder;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::Failure;
+using errorlog::FailureSink;
+
 namespace {
 
 struct Listing

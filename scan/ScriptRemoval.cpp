@@ -11,6 +11,8 @@
 namespace SafeFile = platform::SafeFile;
 using platform::pathInFolder;
 
+using errorlog::Expected;
+
 int removeScripts(const QString &folder, const QString &extension)
 {
     // Without an extension the wildcard form would reach files that have

@@ -12,6 +12,12 @@
 namespace SafeFile = platform::SafeFile;
 using platform::pathInFolder;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::expectDone;
+using errorlog::Expected;
+using errorlog::Failure;
+using errorlog::FailureSink;
+
 namespace scriptgen {
 
 namespace {

@@ -30,6 +30,8 @@ using component::VARIANT_FALSE;
 
 using platform::Dialogs;
 
+using errorlog::RuntimeError;
+
 namespace update {
 
 const QString frmStatus::kFileName = QStringLiteral("version.txt");

@@ -32,6 +32,8 @@
 #include <ctime>
 #include <functional>
 
+using namespace errorlog;
+
 namespace {
 
 double median(QList<double> v)

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace errorlog;
+
 namespace {
 
 // Runs the shell pipeline; returns seconds and the count it printed.

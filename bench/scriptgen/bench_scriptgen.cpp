@@ -24,6 +24,8 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
 namespace {
 
 constexpr int Clips = 10000;

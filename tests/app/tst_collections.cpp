@@ -29,6 +29,8 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 namespace {

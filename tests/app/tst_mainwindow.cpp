@@ -41,6 +41,8 @@ using namespace component;
 
 using namespace platform;
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject

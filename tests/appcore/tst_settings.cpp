@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 using Key = Settings::Key;
 

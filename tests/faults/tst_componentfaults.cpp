@@ -31,6 +31,8 @@ using namespace platform;
 
 using update::frmStatus;
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -37,6 +37,8 @@ using namespace platform;
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 namespace {

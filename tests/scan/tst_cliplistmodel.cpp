@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 class TestClipListModel : public QObject

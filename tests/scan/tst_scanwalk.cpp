@@ -10,6 +10,8 @@
 
 #include <sys/stat.h>
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 class TestScanWalk : public QObject

@@ -9,6 +9,8 @@
 
 #include <stdexcept>
 
+using namespace errorlog;
+
 class TestScriptRemoval : public QObject
 {
     Q_OBJECT

@@ -14,6 +14,8 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -22,6 +22,8 @@ using namespace platform;
 
 using update::frmStatus;
 
+using namespace errorlog;
+
 namespace {
 const QString kPage = QStringLiteral("http://www.kestrelle.example/freeware/tovrane");
 // The question as users know it, word for word.
