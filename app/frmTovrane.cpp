@@ -29,6 +29,8 @@
 
 using platform::Dialogs;
 
+using scan::ClipListModel;
+
 namespace {
 
 using Follow = GrowingLayout::Follow;

@@ -16,7 +16,9 @@
 #include <functional>
 #include <memory>
 
+namespace scan {
 class ClipListModel;
+}
 class Completion;
 namespace platform {
 class Dialogs;
@@ -72,7 +74,7 @@ public:
     // The settings both windows show; the settings window changes most of them.
     Settings &settings() { return m_values; }
     frmSettings *settingsWindow() const { return m_settings; }
-    ClipListModel *clipModel() const { return m_clips; }
+    scan::ClipListModel *clipModel() const { return m_clips; }
     bool enlarged() const { return bEnlarged; }
     // The upper-cased filter names of Filters.txt, in file order.
     const QStringList &filterNames() const { return FilterNames; }
@@ -172,9 +174,9 @@ private:
     QList<int> selectedRows() const;
     int currentRow() const;
     // Runs `work` on the current row (if any), a failure logged under `procedure`.
-    void onCurrentRow(const QString &procedure, const std::function<void(const ClipRow &)> &work);
+    void onCurrentRow(const QString &procedure, const std::function<void(const scan::ClipRow &)> &work);
     // What the preview shows for `row`; "Open script" opens that file.
-    scriptgen::ScriptPreview currentPreview(const ClipRow &row) const;
+    scriptgen::ScriptPreview currentPreview(const scan::ClipRow &row) const;
     // Hands `path` to the desktop; where nothing opens it, says so and
     // throws, for the caller's trap to log.
     void openOnDesktop(const QString &path);
@@ -207,7 +209,7 @@ private:
     UpdateCheck m_updateCheck;
     errorlog::CErrorlog m_errorlog;
     frmSettings *m_settings = nullptr;
-    ClipListModel *m_clips = nullptr;
+    scan::ClipListModel *m_clips = nullptr;
     std::unique_ptr<Completion> m_completion;
 
     // How the loaded template's file was encoded; Save writes it back so.

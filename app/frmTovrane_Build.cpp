@@ -35,6 +35,9 @@ using errorlog::Expected;
 using errorlog::Failure;
 using errorlog::RuntimeError;
 
+using scan::ClipRow;
+using scan::ScriptMark;
+
 namespace {
 
 const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");

@@ -35,6 +35,8 @@ using errorlog::ErrorTrap;
 using errorlog::Expected;
 using errorlog::RuntimeError;
 
+using scan::ClipRow;
+
 namespace {
 
 // What the status bar says after folders were dropped on the clip list.

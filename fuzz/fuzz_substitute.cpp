@@ -19,6 +19,8 @@ using namespace scriptgen;
 
 using namespace errorlog;
 
+using namespace scan;
+
 namespace {
 
 // One pass: walk the text once, copying it, and put `value` wherever `token`

@@ -38,6 +38,8 @@ namespace ErrNum = errorlog::ErrNum;
 using errorlog::Failure;
 using errorlog::FailureSink;
 
+namespace scan {
+
 namespace {
 
 struct Listing
@@ -437,3 +439,5 @@ QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &op
     }
     return rows;
 }
+
+} // namespace scan

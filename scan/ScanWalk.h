@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace scan {
+
 // What a scan lists.
 struct ScanOptions
 {
@@ -40,3 +42,5 @@ struct ScanOptions
 // per scan to `report` (error 52, the name with its raw bytes as \xHH).
 QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &options,
     const errorlog::FailureSink &report, const errorlog::FailureSink &walkReport);
+
+} // namespace scan

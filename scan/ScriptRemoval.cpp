@@ -13,6 +13,8 @@ using platform::pathInFolder;
 
 using errorlog::Expected;
 
+namespace scan {
+
 int removeScripts(const QString &folder, const QString &extension)
 {
     // Without an extension the wildcard form would reach files that have
@@ -79,3 +81,5 @@ void removeCheckedScripts(
         } catch (...) { }
     }
 }
+
+} // namespace scan

@@ -18,6 +18,10 @@ using errorlog::Expected;
 using errorlog::Failure;
 using errorlog::FailureSink;
 
+using scan::ClipNameParts;
+using scan::ClipRow;
+using scan::splitClipFileName;
+
 namespace scriptgen {
 
 namespace {

@@ -18,6 +18,8 @@
 
 using namespace errorlog;
 
+using namespace scan;
+
 namespace {
 
 // Runs the shell pipeline; returns seconds and the count it printed.

@@ -26,6 +26,8 @@ using namespace scriptgen;
 
 using namespace errorlog;
 
+using namespace scan;
+
 namespace {
 
 constexpr int Clips = 10000;

@@ -31,6 +31,8 @@ using namespace scriptgen;
 
 using namespace errorlog;
 
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -43,6 +43,8 @@ using namespace platform;
 
 using namespace errorlog;
 
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject

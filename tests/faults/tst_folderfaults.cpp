@@ -18,6 +18,8 @@ using namespace scriptgen;
 
 using namespace errorlog;
 
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -7,6 +7,8 @@
 
 using namespace errorlog;
 
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 class TestClipListModel : public QObject

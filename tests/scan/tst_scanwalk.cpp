@@ -12,6 +12,8 @@
 
 using namespace errorlog;
 
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 class TestScanWalk : public QObject

@@ -11,6 +11,8 @@
 
 using namespace errorlog;
 
+using namespace scan;
+
 class TestScriptRemoval : public QObject
 {
     Q_OBJECT
