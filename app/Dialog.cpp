@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <utility>
 
+using appcore::UCasePart;
+
 namespace {
 
 constexpr int PathRole = Qt::UserRole;

@@ -17,6 +17,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using appcore::ProgramInfo;
+
 namespace {
 
 volatile std::sig_atomic_t endSignalled = 0;

@@ -24,6 +24,8 @@
 
 using errorlog::ErrorTrap;
 
+using appcore::Settings;
+
 frmSettings::frmSettings(frmTovrane &main, Settings &settings)
     : QDialog(&main)
     , m_main(main)

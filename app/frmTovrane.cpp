@@ -31,6 +31,9 @@ using platform::Dialogs;
 
 using scan::ClipListModel;
 
+using appcore::ProgramInfo;
+using appcore::Settings;
+
 namespace {
 
 using Follow = GrowingLayout::Follow;

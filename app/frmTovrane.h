@@ -56,7 +56,8 @@ public:
         QString page; // opened when the user wants the update
     };
 
-    frmTovrane(const ProgramInfo &info, platform::Dialogs &dialogs, UpdateCheck updateCheck, QWidget *parent = nullptr);
+    frmTovrane(const appcore::ProgramInfo &info, platform::Dialogs &dialogs, UpdateCheck updateCheck,
+        QWidget *parent = nullptr);
     ~frmTovrane() override;
 
     // Loads the window (once) and shows it; runs the whole start-up.
@@ -72,7 +73,7 @@ public:
 
     const errorlog::CErrorlog &errorLog() const { return m_errorlog; }
     // The settings both windows show; the settings window changes most of them.
-    Settings &settings() { return m_values; }
+    appcore::Settings &settings() { return m_values; }
     frmSettings *settingsWindow() const { return m_settings; }
     scan::ClipListModel *clipModel() const { return m_clips; }
     bool enlarged() const { return bEnlarged; }
@@ -182,7 +183,7 @@ private:
     void openOnDesktop(const QString &path);
     // The window's size and the widths the user gave the columns, as stored
     // between runs.
-    WindowPlacement currentPlacement() const;
+    appcore::WindowPlacement currentPlacement() const;
     void restorePlacement();
     void storePlacement();
     // Space in the list: the selected rows take the opposite of the current
@@ -202,9 +203,9 @@ private:
     void setBuildCommandsEnabled(bool enabled);
 
     // Shows the value `key` now holds in this window's controls.
-    void showSetting(Settings::Key key);
+    void showSetting(appcore::Settings::Key key);
 
-    ProgramInfo m_info;
+    appcore::ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
     UpdateCheck m_updateCheck;
     errorlog::CErrorlog m_errorlog;
@@ -214,7 +215,7 @@ private:
 
     // How the loaded template's file was encoded; Save writes it back so.
     platform::TextFormat m_templateFormat;
-    Settings m_values;
+    appcore::Settings m_values;
     // The upper-cased filter names of Filters.txt, in file order.
     QStringList FilterNames;
     // True while the program itself changes the editor's text or colours.
@@ -223,7 +224,7 @@ private:
     int m_editorHeight = 3615; // twips, in the editor's normal place
     GrowingLayout *m_layout = nullptr;
     GrowingHeader *m_columns = nullptr;
-    WindowPlacement m_placementAtLoad;
+    appcore::WindowPlacement m_placementAtLoad;
     QPointer<frmPreview> m_preview;
     bool m_scanned = false;
     bool m_loaded = false;

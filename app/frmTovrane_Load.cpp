@@ -34,6 +34,11 @@ namespace ErrNum = errorlog::ErrNum;
 using errorlog::ErrorTrap;
 using errorlog::RuntimeError;
 
+using appcore::readWindowPlacement;
+using appcore::Settings;
+using appcore::WindowPlacement;
+using appcore::writeWindowPlacement;
+
 namespace {
 
 // A value a group of `count` options cannot show is refused as the options

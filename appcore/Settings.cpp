@@ -7,6 +7,8 @@
 
 using errorlog::RuntimeError;
 
+namespace appcore {
+
 namespace {
 
 const QChar ListSeparator = QLatin1Char('|');
@@ -135,3 +137,5 @@ void Settings::setTemplatePath(const QString &path)
     m_template = path;
     store(Key::Template, path);
 }
+
+} // namespace appcore

@@ -12,6 +12,8 @@ using platform::Utf8Bom;
 
 using errorlog::RuntimeError;
 
+namespace appcore {
+
 namespace {
 
 const QString WidthKey = QStringLiteral("Width");
@@ -101,3 +103,5 @@ bool rewritesOnlyItsSection(const QByteArray &file)
     }
     return !text.contains("\r\n\r\n\r\n");
 }
+
+} // namespace appcore

@@ -19,6 +19,8 @@ using platform::TextFormat;
 namespace ErrNum = errorlog::ErrNum;
 using errorlog::RuntimeError;
 
+namespace appcore {
+
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");
@@ -239,3 +241,5 @@ qint16 CInt(const QString &text)
         throw RuntimeError(result.error);
     return qint16(result.value);
 }
+
+} // namespace appcore

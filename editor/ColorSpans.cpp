@@ -9,6 +9,8 @@
 #include <limits>
 #include <vector>
 
+using appcore::GetLowestIndex;
+
 namespace {
 
 const std::array<QString, 3> &placeholderTokens()

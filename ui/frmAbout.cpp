@@ -13,6 +13,8 @@
 
 using platform::Dialogs;
 
+using appcore::ProgramInfo;
+
 const QString frmAbout::FeedbackText
     = QStringLiteral("To make this application better, I need your \r\n"
                      "feedback! Contactl me for remarks, questions, \r\n"

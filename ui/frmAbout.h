@@ -20,7 +20,7 @@ class frmAbout : public QDialog
     Q_OBJECT
 
 public:
-    frmAbout(const ProgramInfo &info, platform::Dialogs &dialogs, QWidget *parent = nullptr);
+    frmAbout(const appcore::ProgramInfo &info, platform::Dialogs &dialogs, QWidget *parent = nullptr);
 
     void Form_Load();
 
@@ -37,6 +37,6 @@ private:
     QLabel *txtURL = nullptr;
     QPushButton *cmdOK = nullptr;
 
-    ProgramInfo m_info;
+    appcore::ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
 };

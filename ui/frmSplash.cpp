@@ -16,6 +16,10 @@
 
 namespace VbConvert = component::VbConvert;
 
+using appcore::ProgramInfo;
+using appcore::ReadIniKey;
+using appcore::Settings;
+
 const QString frmSplash::FreewareNotice = QStringLiteral("Freeware is computer software \r\n"
                                                          "that is made available free of \r\n"
                                                          "charge, but which is copyrighted \r\n"

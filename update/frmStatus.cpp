@@ -32,6 +32,8 @@ using platform::Dialogs;
 
 using errorlog::RuntimeError;
 
+using appcore::ProgramInfo;
+
 namespace update {
 
 const QString frmStatus::kFileName = QStringLiteral("version.txt");

@@ -45,6 +45,8 @@ using namespace errorlog;
 
 using namespace scan;
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject

@@ -11,6 +11,8 @@
 
 using namespace errorlog;
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 using Key = Settings::Key;
 

@@ -8,6 +8,8 @@
 
 using namespace errorlog;
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "mGlobal.h"
 
+using namespace appcore;
+
 namespace {
 
 // After each match every token is searched again from the scan position, and

@@ -33,6 +33,8 @@ using update::frmStatus;
 
 using namespace errorlog;
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -41,6 +41,8 @@ using namespace errorlog;
 
 using namespace scan;
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

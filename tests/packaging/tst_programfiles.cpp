@@ -13,6 +13,8 @@
 
 #include <sys/stat.h>
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 class TestSplashAbout : public QObject

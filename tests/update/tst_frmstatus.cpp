@@ -24,6 +24,8 @@ using update::frmStatus;
 
 using namespace errorlog;
 
+using namespace appcore;
+
 namespace {
 const QString kPage = QStringLiteral("http://www.kestrelle.example/freeware/tovrane");
 // The question as users know it, word for word.
