@@ -11,6 +11,10 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+using editor::findColorSpans;
+using editor::paintColorSpans;
+using editor::templateFont;
+
 frmPreview::frmPreview(const QStringList &filterNames, QWidget *parent)
     : QDialog(parent)
     , m_filterNames(filterNames)

@@ -34,6 +34,10 @@ using scan::ClipListModel;
 using appcore::ProgramInfo;
 using appcore::Settings;
 
+using editor::Completion;
+using editor::TemplateEditor;
+using editor::templateFont;
+
 namespace {
 
 using Follow = GrowingLayout::Follow;

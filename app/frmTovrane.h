@@ -19,7 +19,10 @@
 namespace scan {
 class ClipListModel;
 }
+namespace editor {
 class Completion;
+class TemplateEditor;
+}
 namespace platform {
 class Dialogs;
 }
@@ -37,7 +40,6 @@ class ErrorTrap;
 }
 class GrowingHeader;
 class GrowingLayout;
-class TemplateEditor;
 class frmPreview;
 class frmSettings;
 
@@ -137,7 +139,7 @@ private:
     QPushButton *cmdRemove = nullptr;
     std::array<QRadioButton *, 2> optMode {};
     QPushButton *cmdBuild = nullptr;
-    TemplateEditor *txtScript = nullptr;
+    editor::TemplateEditor *txtScript = nullptr;
     QListWidget *lstIntelli = nullptr;
     QPushButton *cmdLoad = nullptr;
     QPushButton *cmdSave = nullptr;
@@ -211,7 +213,7 @@ private:
     errorlog::CErrorlog m_errorlog;
     frmSettings *m_settings = nullptr;
     scan::ClipListModel *m_clips = nullptr;
-    std::unique_ptr<Completion> m_completion;
+    std::unique_ptr<editor::Completion> m_completion;
 
     // How the loaded template's file was encoded; Save writes it back so.
     platform::TextFormat m_templateFormat;

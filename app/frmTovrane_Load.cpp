@@ -39,6 +39,10 @@ using appcore::Settings;
 using appcore::WindowPlacement;
 using appcore::writeWindowPlacement;
 
+using editor::fillCompletionList;
+using editor::FilterList;
+using editor::readFilterList;
+
 namespace {
 
 // A value a group of `count` options cannot show is refused as the options

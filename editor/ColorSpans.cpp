@@ -11,6 +11,8 @@
 
 using appcore::GetLowestIndex;
 
+namespace editor {
+
 namespace {
 
 const std::array<QString, 3> &placeholderTokens()
@@ -250,3 +252,5 @@ QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &
     }
     return styles;
 }
+
+} // namespace editor

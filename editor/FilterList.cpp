@@ -13,6 +13,8 @@ using platform::splitLines;
 
 using errorlog::RuntimeError;
 
+namespace editor {
+
 FilterList readFilterList(const QString &path)
 {
     QByteArray bytes;
@@ -40,3 +42,5 @@ FilterList readFilterList(const QString &path)
     list.filterNames = accumulated.isEmpty() ? QStringList() : accumulated.split(QLatin1Char('|'));
     return list;
 }
+
+} // namespace editor

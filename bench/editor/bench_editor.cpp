@@ -34,6 +34,8 @@
 
 using namespace errorlog;
 
+using namespace editor;
+
 namespace {
 
 double median(QList<double> v)

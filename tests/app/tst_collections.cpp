@@ -33,6 +33,8 @@ using namespace errorlog;
 
 using namespace scan;
 
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 namespace {

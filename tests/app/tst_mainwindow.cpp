@@ -47,6 +47,8 @@ using namespace scan;
 
 using namespace appcore;
 
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject

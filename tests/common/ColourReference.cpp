@@ -4,6 +4,8 @@
 
 using namespace appcore;
 
+using namespace editor;
+
 namespace {
 
 // After each match every token is searched again from the scan position, and

@@ -8,6 +8,8 @@
 
 using namespace errorlog;
 
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 class TestFilterList : public QObject

@@ -15,6 +15,8 @@
 
 using namespace appcore;
 
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 namespace {
