@@ -20,6 +20,8 @@
 
 using appcore::UCasePart;
 
+using ui::titledGroupBox;
+
 namespace {
 
 constexpr int PathRole = Qt::UserRole;

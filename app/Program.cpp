@@ -19,6 +19,8 @@
 
 using appcore::ProgramInfo;
 
+using ui::frmSplash;
+
 namespace {
 
 volatile std::sig_atomic_t endSignalled = 0;

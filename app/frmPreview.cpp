@@ -15,6 +15,8 @@ using editor::findColorSpans;
 using editor::paintColorSpans;
 using editor::templateFont;
 
+using ui::twipsToPixels;
+
 frmPreview::frmPreview(const QStringList &filterNames, QWidget *parent)
     : QDialog(parent)
     , m_filterNames(filterNames)

@@ -26,6 +26,11 @@ using errorlog::ErrorTrap;
 
 using appcore::Settings;
 
+using ui::connectOption;
+using ui::droppedFolders;
+using ui::showOption;
+using ui::titledGroupBox;
+
 frmSettings::frmSettings(frmTovrane &main, Settings &settings)
     : QDialog(&main)
     , m_main(main)

@@ -38,6 +38,14 @@ using editor::Completion;
 using editor::TemplateEditor;
 using editor::templateFont;
 
+using ui::connectOption;
+using ui::GrowingHeader;
+using ui::GrowingLayout;
+using ui::titledGroupBox;
+using ui::tovranePicture;
+using ui::twipsRect;
+using ui::twipsToPixels;
+
 namespace {
 
 using Follow = GrowingLayout::Follow;

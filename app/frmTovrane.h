@@ -38,8 +38,10 @@ class QTreeView;
 namespace errorlog {
 class ErrorTrap;
 }
+namespace ui {
 class GrowingHeader;
 class GrowingLayout;
+}
 class frmPreview;
 class frmSettings;
 
@@ -224,8 +226,8 @@ private:
     bool bUpdating = false;
     bool bEnlarged = false;
     int m_editorHeight = 3615; // twips, in the editor's normal place
-    GrowingLayout *m_layout = nullptr;
-    GrowingHeader *m_columns = nullptr;
+    ui::GrowingLayout *m_layout = nullptr;
+    ui::GrowingHeader *m_columns = nullptr;
     appcore::WindowPlacement m_placementAtLoad;
     QPointer<frmPreview> m_preview;
     bool m_scanned = false;

@@ -37,6 +37,8 @@ using errorlog::RuntimeError;
 
 using scan::ClipRow;
 
+using ui::droppedFolders;
+
 namespace {
 
 // What the status bar says after folders were dropped on the clip list.

@@ -15,6 +15,8 @@
 
 using errorlog::ErrorTrap;
 
+using ui::droppedTemplate;
+
 void frmTovrane::ApplyColorScheme()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("ApplyColorScheme"));

@@ -43,6 +43,10 @@ using editor::fillCompletionList;
 using editor::FilterList;
 using editor::readFilterList;
 
+using ui::frmAbout;
+using ui::showOption;
+using ui::twipsToPixels;
+
 namespace {
 
 // A value a group of `count` options cannot show is refused as the options

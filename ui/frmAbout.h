@@ -6,12 +6,15 @@
 
 #include <array>
 
-namespace platform {
-class Dialogs;
-}
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace platform {
+class Dialogs;
+}
+
+namespace ui {
 
 // Version, legal notice and the maker's web address, which opens in the
 // browser when clicked.
@@ -40,3 +43,5 @@ private:
     appcore::ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
 };
+
+} // namespace ui

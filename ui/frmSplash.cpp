@@ -20,6 +20,8 @@ using appcore::ProgramInfo;
 using appcore::ReadIniKey;
 using appcore::Settings;
 
+namespace ui {
+
 const QString frmSplash::FreewareNotice = QStringLiteral("Freeware is computer software \r\n"
                                                          "that is made available free of \r\n"
                                                          "charge, but which is copyrighted \r\n"
@@ -157,3 +159,5 @@ void frmSplash::openMainWindow()
         m_showMainWindow();
     close();
 }
+
+} // namespace ui

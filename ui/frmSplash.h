@@ -10,6 +10,8 @@ class QLabel;
 class QPlainTextEdit;
 class QTimer;
 
+namespace ui {
+
 // The program's first window: version and freeware notice for about four
 // seconds, then it opens the main window and closes. Key "Splash" = 1
 // switches it off.
@@ -46,3 +48,5 @@ private:
     int m_ticks = 0;
     bool m_mainOpened = false;
 };
+
+} // namespace ui

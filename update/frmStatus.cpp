@@ -34,6 +34,8 @@ using errorlog::RuntimeError;
 
 using appcore::ProgramInfo;
 
+using ui::twipsToPixels;
+
 namespace update {
 
 const QString frmStatus::kFileName = QStringLiteral("version.txt");

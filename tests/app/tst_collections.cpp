@@ -35,6 +35,8 @@ using namespace scan;
 
 using namespace editor;
 
+using namespace ui;
+
 using namespace Qt::StringLiterals;
 
 namespace {

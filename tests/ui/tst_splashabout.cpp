@@ -11,6 +11,8 @@
 
 using namespace appcore;
 
+using namespace ui;
+
 using namespace Qt::StringLiterals;
 
 class TestSplashAbout : public QObject
