@@ -18,6 +18,10 @@
 #include <algorithm>
 #include <utility>
 
+using appcore::UCasePart;
+
+using ui::titledGroupBox;
+
 namespace {
 
 constexpr int PathRole = Qt::UserRole;

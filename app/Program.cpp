@@ -9,6 +9,10 @@
 #include <QDialog>
 #include <QTimer>
 
+using appcore::ProgramInfo;
+
+using ui::frmSplash;
+
 namespace {
 
 // From the system's requests to end to the end of the program, while the

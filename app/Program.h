@@ -1,7 +1,9 @@
 #pragma once
 
 class frmTovrane;
+namespace appcore {
 struct ProgramInfo;
+}
 
 // The program from its first window to its end: the splash window, which
 // brings up `main`, then the event loop until the main window is closed.
@@ -11,7 +13,7 @@ struct ProgramInfo;
 // SIGINT and SIGHUP; on Windows the console's Ctrl+C and close) end it as
 // Exit does: the windows waiting for an answer are closed (as No or Cancel),
 // then the main window. Returns the exit code.
-int runProgram(frmTovrane &main, const ProgramInfo &info);
+int runProgram(frmTovrane &main, const appcore::ProgramInfo &info);
 
 // True once the system has asked the program to end. Work that
 // runs without letting events through (the builds) asks between files and

@@ -11,6 +11,12 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+using editor::findColorSpans;
+using editor::paintColorSpans;
+using editor::templateFont;
+
+using ui::twipsToPixels;
+
 frmPreview::frmPreview(const QStringList &filterNames, QWidget *parent)
     : QDialog(parent)
     , m_filterNames(filterNames)

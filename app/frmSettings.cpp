@@ -22,6 +22,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+using errorlog::ErrorTrap;
+
+using appcore::Settings;
+
+using ui::connectOption;
+using ui::droppedFolders;
+using ui::showOption;
+using ui::titledGroupBox;
+
 frmSettings::frmSettings(frmTovrane &main, Settings &settings)
     : QDialog(&main)
     , m_main(main)

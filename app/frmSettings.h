@@ -24,7 +24,7 @@ class frmSettings : public QDialog
     Q_OBJECT
 
 public:
-    frmSettings(frmTovrane &main, Settings &settings);
+    frmSettings(frmTovrane &main, appcore::Settings &settings);
 
 public slots:
     void chkSplash_Click();
@@ -41,7 +41,7 @@ protected:
 
 private:
     // Shows the value `key` now holds.
-    void showSetting(Settings::Key key);
+    void showSetting(appcore::Settings::Key key);
     void showScanFolders();
     // Enables the script-folder button and label exactly while "Specific
     // script folder" is chosen.
@@ -51,7 +51,7 @@ private:
     void store(const QString &procedure, const std::function<void()> &change);
 
     frmTovrane &m_main;
-    Settings &m_values;
+    appcore::Settings &m_values;
 
     QCheckBox *chkSplash = nullptr;
     std::array<QRadioButton *, 2> optOverwrite {};

@@ -29,6 +29,23 @@
 
 using platform::Dialogs;
 
+using scan::ClipListModel;
+
+using appcore::ProgramInfo;
+using appcore::Settings;
+
+using editor::Completion;
+using editor::TemplateEditor;
+using editor::templateFont;
+
+using ui::connectOption;
+using ui::GrowingHeader;
+using ui::GrowingLayout;
+using ui::titledGroupBox;
+using ui::tovranePicture;
+using ui::twipsRect;
+using ui::twipsToPixels;
+
 namespace {
 
 using Follow = GrowingLayout::Follow;

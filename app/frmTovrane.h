@@ -16,8 +16,13 @@
 #include <functional>
 #include <memory>
 
+namespace scan {
 class ClipListModel;
+}
+namespace editor {
 class Completion;
+class TemplateEditor;
+}
 namespace platform {
 class Dialogs;
 }
@@ -30,10 +35,13 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QTreeView;
+namespace errorlog {
 class ErrorTrap;
+}
+namespace ui {
 class GrowingHeader;
 class GrowingLayout;
-class TemplateEditor;
+}
 class frmPreview;
 class frmSettings;
 
@@ -52,7 +60,8 @@ public:
         QString page; // opened when the user wants the update
     };
 
-    frmTovrane(const ProgramInfo &info, platform::Dialogs &dialogs, UpdateCheck updateCheck, QWidget *parent = nullptr);
+    frmTovrane(const appcore::ProgramInfo &info, platform::Dialogs &dialogs, UpdateCheck updateCheck,
+        QWidget *parent = nullptr);
     ~frmTovrane() override;
 
     // Loads the window (once) and shows it; runs the whole start-up.
@@ -66,11 +75,11 @@ public:
     // added as AddFolder adds it, and the status bar says what happened.
     void addDroppedFolders(const QStringList &folders);
 
-    const CErrorlog &errorLog() const { return m_errorlog; }
+    const errorlog::CErrorlog &errorLog() const { return m_errorlog; }
     // The settings both windows show; the settings window changes most of them.
-    Settings &settings() { return m_values; }
+    appcore::Settings &settings() { return m_values; }
     frmSettings *settingsWindow() const { return m_settings; }
-    ClipListModel *clipModel() const { return m_clips; }
+    scan::ClipListModel *clipModel() const { return m_clips; }
     bool enlarged() const { return bEnlarged; }
     // The upper-cased filter names of Filters.txt, in file order.
     const QStringList &filterNames() const { return FilterNames; }
@@ -132,7 +141,7 @@ private:
     QPushButton *cmdRemove = nullptr;
     std::array<QRadioButton *, 2> optMode {};
     QPushButton *cmdBuild = nullptr;
-    TemplateEditor *txtScript = nullptr;
+    editor::TemplateEditor *txtScript = nullptr;
     QListWidget *lstIntelli = nullptr;
     QPushButton *cmdLoad = nullptr;
     QPushButton *cmdSave = nullptr;
@@ -170,15 +179,15 @@ private:
     QList<int> selectedRows() const;
     int currentRow() const;
     // Runs `work` on the current row (if any), a failure logged under `procedure`.
-    void onCurrentRow(const QString &procedure, const std::function<void(const ClipRow &)> &work);
+    void onCurrentRow(const QString &procedure, const std::function<void(const scan::ClipRow &)> &work);
     // What the preview shows for `row`; "Open script" opens that file.
-    scriptgen::ScriptPreview currentPreview(const ClipRow &row) const;
+    scriptgen::ScriptPreview currentPreview(const scan::ClipRow &row) const;
     // Hands `path` to the desktop; where nothing opens it, says so and
     // throws, for the caller's trap to log.
     void openOnDesktop(const QString &path);
     // The window's size and the widths the user gave the columns, as stored
     // between runs.
-    WindowPlacement currentPlacement() const;
+    appcore::WindowPlacement currentPlacement() const;
     void restorePlacement();
     void storePlacement();
     // Space in the list: the selected rows take the opposite of the current
@@ -192,34 +201,34 @@ private:
     void Mode_0();
     QString templateFolder() const;
     // Load's work once a name is chosen (by the dialog or a drop).
-    void loadTemplateFile(const QString &name, const ErrorTrap &step);
+    void loadTemplateFile(const QString &name, const errorlog::ErrorTrap &step);
     QString editorText() const;
     scriptgen::BuildOptions buildOptions() const;
     void setBuildCommandsEnabled(bool enabled);
 
     // Shows the value `key` now holds in this window's controls.
-    void showSetting(Settings::Key key);
+    void showSetting(appcore::Settings::Key key);
 
-    ProgramInfo m_info;
+    appcore::ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
     UpdateCheck m_updateCheck;
-    CErrorlog m_errorlog;
+    errorlog::CErrorlog m_errorlog;
     frmSettings *m_settings = nullptr;
-    ClipListModel *m_clips = nullptr;
-    std::unique_ptr<Completion> m_completion;
+    scan::ClipListModel *m_clips = nullptr;
+    std::unique_ptr<editor::Completion> m_completion;
 
     // How the loaded template's file was encoded; Save writes it back so.
     platform::TextFormat m_templateFormat;
-    Settings m_values;
+    appcore::Settings m_values;
     // The upper-cased filter names of Filters.txt, in file order.
     QStringList FilterNames;
     // True while the program itself changes the editor's text or colours.
     bool bUpdating = false;
     bool bEnlarged = false;
     int m_editorHeight = 3615; // twips, in the editor's normal place
-    GrowingLayout *m_layout = nullptr;
-    GrowingHeader *m_columns = nullptr;
-    WindowPlacement m_placementAtLoad;
+    ui::GrowingLayout *m_layout = nullptr;
+    ui::GrowingHeader *m_columns = nullptr;
+    appcore::WindowPlacement m_placementAtLoad;
     QPointer<frmPreview> m_preview;
     bool m_scanned = false;
     bool m_loaded = false;

@@ -30,6 +30,14 @@ using scriptgen::saveTemplateText;
 using scriptgen::ScriptFolder;
 using scriptgen::TemplateText;
 
+using errorlog::ErrorTrap;
+using errorlog::Expected;
+using errorlog::Failure;
+using errorlog::RuntimeError;
+
+using scan::ClipRow;
+using scan::ScriptMark;
+
 namespace {
 
 const QString TemplateFilter = QStringLiteral("Tovrane Template (*.avt)|*.avt");

@@ -30,6 +30,15 @@ using scriptgen::OverwritePolicy;
 using scriptgen::previewScript;
 using scriptgen::ScriptPreview;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::ErrorTrap;
+using errorlog::Expected;
+using errorlog::RuntimeError;
+
+using scan::ClipRow;
+
+using ui::droppedFolders;
+
 namespace {
 
 // What the status bar says after folders were dropped on the clip list.

@@ -13,6 +13,10 @@
 #include <QListWidget>
 #include <QPushButton>
 
+using errorlog::ErrorTrap;
+
+using ui::droppedTemplate;
+
 void frmTovrane::ApplyColorScheme()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("ApplyColorScheme"));

@@ -30,6 +30,23 @@
 
 using update::frmStatus;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::ErrorTrap;
+using errorlog::RuntimeError;
+
+using appcore::readWindowPlacement;
+using appcore::Settings;
+using appcore::WindowPlacement;
+using appcore::writeWindowPlacement;
+
+using editor::fillCompletionList;
+using editor::FilterList;
+using editor::readFilterList;
+
+using ui::frmAbout;
+using ui::showOption;
+using ui::twipsToPixels;
+
 namespace {
 
 // A value a group of `count` options cannot show is refused as the options

@@ -13,6 +13,14 @@
 
 using platform::Dialogs;
 
+using errorlog::ErrorTrap;
+
+using scan::ClipRow;
+using scan::removeCheckedScripts;
+using scan::scanFolders;
+using scan::ScanOptions;
+using scan::ScriptMark;
+
 void frmTovrane::cmdScan_Click()
 {
     ErrorTrap step(m_errorlog, objectName(), QStringLiteral("cmdScan_Click"));

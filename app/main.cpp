@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+using appcore::ProgramInfo;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -18,6 +18,8 @@ namespace SafeFile = platform::SafeFile;
 namespace XdgFolders = platform::XdgFolders;
 using platform::escapedBytes;
 using platform::pathInFolder;
+
+namespace appcore {
 #endif
 
 namespace {
@@ -184,3 +186,5 @@ QString ProgramInfo::updateCheckAddress() const
 {
     return programPage() + QStringLiteral("/downloads");
 }
+
+} // namespace appcore

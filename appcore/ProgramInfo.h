@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace appcore {
+
 // Where the program's own files are, decided once at start.
 //
 // Portable, the layout of a build, of a folder of its own or of a per-user
@@ -70,3 +72,5 @@ struct ProgramInfo
     QString programPage() const; // the program's page on the maker's site
     QString updateCheckAddress() const; // the folder that holds "version.txt"
 };
+
+} // namespace appcore

@@ -5,6 +5,10 @@
 
 #include <utility>
 
+using errorlog::RuntimeError;
+
+namespace appcore {
+
 namespace {
 
 const QChar ListSeparator = QLatin1Char('|');
@@ -133,3 +137,5 @@ void Settings::setTemplatePath(const QString &path)
     m_template = path;
     store(Key::Template, path);
 }
+
+} // namespace appcore

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace appcore {
+
 // The program's settings for the whole run, one typed value per key of the
 // [Settings] section of the settings file. Both windows show them and change
 // them only here. A change is in force at once and stored at once, one key
@@ -95,3 +97,5 @@ private:
     qint16 m_show = 0;
     QString m_template;
 };
+
+} // namespace appcore

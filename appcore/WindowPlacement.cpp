@@ -10,6 +10,10 @@
 namespace SafeFile = platform::SafeFile;
 using platform::Utf8Bom;
 
+using errorlog::RuntimeError;
+
+namespace appcore {
+
 namespace {
 
 const QString WidthKey = QStringLiteral("Width");
@@ -99,3 +103,5 @@ bool rewritesOnlyItsSection(const QByteArray &file)
     }
     return !text.contains("\r\n\r\n\r\n");
 }
+
+} // namespace appcore

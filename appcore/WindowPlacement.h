@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QString>
 
+namespace appcore {
+
 // How the main window was left, kept between runs in a section of its own in
 // the settings file: [Window] with Width, Height, Maximized and Columns.
 struct WindowPlacement
@@ -36,3 +38,5 @@ bool writeWindowPlacement(const QString &iniPath, const WindowPlacement &before,
 // end CR LF, shrinks runs of empty lines and trims control characters at the
 // file's ends), so a file it would tidy is left alone.
 bool rewritesOnlyItsSection(const QByteArray &file);
+
+} // namespace appcore

@@ -16,6 +16,11 @@ using platform::encodeFile;
 using platform::splitLines;
 using platform::TextFormat;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::RuntimeError;
+
+namespace appcore {
+
 namespace {
 
 const QString crlf = QStringLiteral("\r\n");
@@ -236,3 +241,5 @@ qint16 CInt(const QString &text)
         throw RuntimeError(result.error);
     return qint16(result.value);
 }
+
+} // namespace appcore

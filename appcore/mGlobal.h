@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+namespace appcore {
+
 // The settings file and the small shared helpers. Settings live in one
 // INI-style text file with CR LF line ends; every read scans the file from the
 // start and every write rewrites it whole. Failures reach the caller as
@@ -25,3 +27,5 @@ int GetLowestIndex(const QList<qsizetype> &list);
 // The classic 16-bit integer conversion of a setting's text; throws
 // RuntimeError 13 for text that is not a number and 6 when out of range.
 qint16 CInt(const QString &text);
+
+} // namespace appcore

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 
+namespace editor {
+
 namespace {
 
 bool isLineEnd(QChar c)
@@ -123,3 +125,5 @@ void ColorLayer::contentsChange(int position, int removed, int added)
     m_styles.insert(m_styles.begin() + at, inserted.begin(), inserted.end());
     emit restyled(int(at), int(insert));
 }
+
+} // namespace editor

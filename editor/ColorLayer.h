@@ -14,6 +14,8 @@ class QTextBlock;
 class QTextCharFormat;
 class QTextDocument;
 
+namespace editor {
+
 // The colours of the template editor's text, kept beside its document rather
 // than in it. Colouring is then no edit: it never becomes an undo step, never
 // marks the text changed, and the user's own undo history stays whole.
@@ -75,3 +77,5 @@ private:
     qsizetype m_insertAt = -1;
     PaintedStyle m_insertStyle = PaintedStyle::Plain;
 };
+
+} // namespace editor

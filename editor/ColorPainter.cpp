@@ -12,6 +12,8 @@
 #include <array>
 #include <vector>
 
+namespace editor {
+
 namespace {
 
 using Formats = std::array<QTextCharFormat, 4>; // indexed by PaintedStyle
@@ -202,3 +204,5 @@ void paintColorSpans(QTextEdit *editor, const QList<ColorSpan> &spans, const QCo
 
     editor->setTextCursor(QTextCursor(document));
 }
+
+} // namespace editor

@@ -9,6 +9,8 @@ class QFont;
 class QTextCharFormat;
 class QTextEdit;
 
+namespace editor {
+
 // The colours of the template editor.
 namespace EditorColors {
 inline const QColor Placeholder(0, 0, 255);
@@ -35,3 +37,5 @@ QTextCharFormat paintedFormat(PaintedStyle style, const QColor &resetColor);
 // step. Afterwards the caret is at 0 with nothing selected. Parts of spans
 // beyond the text are ignored.
 void paintColorSpans(QTextEdit *editor, const QList<ColorSpan> &spans, const QColor &resetColor);
+
+} // namespace editor

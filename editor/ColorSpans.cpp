@@ -9,6 +9,10 @@
 #include <limits>
 #include <vector>
 
+using appcore::GetLowestIndex;
+
+namespace editor {
+
 namespace {
 
 const std::array<QString, 3> &placeholderTokens()
@@ -248,3 +252,5 @@ QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &
     }
     return styles;
 }
+
+} // namespace editor

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace editor {
+
 // Syntax colouring of the template editor, without any widget: which ranges
 // of the text get which colour. The painter (ColorPainter.h) applies them.
 
@@ -48,3 +50,5 @@ enum class PaintedStyle : quint8 { Reset, Placeholder, FilterName, Comment, Plai
 // The style of each character of a text of `textLength` characters after
 // painting `spans` in order. Parts of spans outside the text are ignored.
 QList<PaintedStyle> paintedStyles(qsizetype textLength, const QList<ColorSpan> &spans);
+
+} // namespace editor

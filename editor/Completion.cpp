@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <array>
 
+namespace editor {
+
 namespace {
 
 // 1-based position of the last character with `code` in `text`, or 0.
@@ -249,3 +251,5 @@ void Completion::search()
     m_list->show();
     m_list->setCurrentRow(index);
 }
+
+} // namespace editor

@@ -6,6 +6,9 @@
 
 class QKeyEvent;
 class QListWidget;
+
+namespace editor {
+
 class TemplateEditor;
 
 // Filter-name completion in the template editor: the word before the caret,
@@ -82,3 +85,5 @@ private:
     int m_caretBefore = 0;
     int m_anchorBefore = 0;
 };
+
+} // namespace editor

@@ -11,6 +11,10 @@ using platform::decodeFile;
 using platform::detectTextFormat;
 using platform::splitLines;
 
+using errorlog::RuntimeError;
+
+namespace editor {
+
 FilterList readFilterList(const QString &path)
 {
     QByteArray bytes;
@@ -38,3 +42,5 @@ FilterList readFilterList(const QString &path)
     list.filterNames = accumulated.isEmpty() ? QStringList() : accumulated.split(QLatin1Char('|'));
     return list;
 }
+
+} // namespace editor

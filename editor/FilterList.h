@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace editor {
+
 // The filter file (Filters.txt): one name per line, each line trimmed of
 // leading and trailing spaces (only spaces) and otherwise taken literally; a
 // byte-order mark at its start is no part of the first name.
@@ -21,3 +23,5 @@ struct FilterList
 // Reads the filter file at `path`; a file that is missing or cannot be read
 // throws RuntimeError (53 when it does not exist).
 FilterList readFilterList(const QString &path);
+
+} // namespace editor

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace editor {
+
 namespace {
 
 // How much of a long line beyond what is shown gets its colours, each side:
@@ -229,3 +231,5 @@ void TemplateEditor::restyled(int from, int length)
             break;
     }
 }
+
+} // namespace editor

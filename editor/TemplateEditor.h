@@ -4,8 +4,11 @@
 
 #include <functional>
 
-class ColorLayer;
 class QTextBlock;
+
+namespace editor {
+
+class ColorLayer;
 
 // The template editor: a plain-text editor that shows the colours of its
 // ColorLayer. Lines are laid out only when they are shown, and a line is
@@ -54,3 +57,5 @@ private:
     Layout *m_layout;
     ColorLayer *m_colors;
 };
+
+} // namespace editor

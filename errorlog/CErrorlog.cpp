@@ -6,6 +6,8 @@
 
 namespace SafeFile = platform::SafeFile;
 
+namespace errorlog {
+
 CErrorlog::CErrorlog(QString logFolder, QString exeName)
     : m_logFolder(std::move(logFolder))
     , m_exeName(std::move(exeName))
@@ -47,3 +49,5 @@ void CErrorlog::LogError(qint32 lErrNum, const QString &sDesc, const QDateTime &
         // Nowhere left to report it: the record is lost, the program goes on.
     }
 }
+
+} // namespace errorlog

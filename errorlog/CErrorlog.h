@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace errorlog {
+
 // Appends run-time failures to a daily log file, one six-line record per
 // failure. Failures are never shown to the user.
 class CErrorlog
@@ -33,3 +35,5 @@ private:
     QString m_logFolder;
     QString m_exeName;
 };
+
+} // namespace errorlog

@@ -9,6 +9,8 @@
 #include <exception>
 #include <utility>
 
+namespace errorlog {
+
 // "Log and go on": a trapped procedure runs each of its steps through one
 // ErrorTrap. A step that throws is logged under the procedure's name and the
 // next step runs; nothing escapes.
@@ -64,3 +66,5 @@ private:
     QString m_module;
     QString m_procedure;
 };
+
+} // namespace errorlog

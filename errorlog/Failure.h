@@ -10,6 +10,8 @@
 #include <utility>
 #include <variant>
 
+namespace errorlog {
+
 // The run-time error numbers the program reports. They are the classic ones,
 // so that a log written here reads like the logs users already know.
 namespace ErrNum {
@@ -134,3 +136,5 @@ public:
 private:
     std::function<void(const Failure &)> m_handler;
 };
+
+} // namespace errorlog

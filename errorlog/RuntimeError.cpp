@@ -4,6 +4,8 @@
 
 namespace SafeFile = platform::SafeFile;
 
+namespace errorlog {
+
 RuntimeError::RuntimeError(qint32 number)
     : RuntimeError(Failure::standard(number))
 { }
@@ -88,3 +90,5 @@ Expected<void> expectDone(const SafeFile::Result &result, const QString &path, F
         return {};
     return Failure::fromResult(result, path, access);
 }
+
+} // namespace errorlog

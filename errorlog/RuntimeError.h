@@ -6,6 +6,8 @@
 
 #include <exception>
 
+namespace errorlog {
+
 // The exception a failing step of a window's procedure throws, for its
 // ErrorTrap to log: a Failure (signed 32-bit error number and description).
 class RuntimeError : public std::exception
@@ -34,3 +36,5 @@ private:
     Failure m_failure;
     QByteArray m_what;
 };
+
+} // namespace errorlog

@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace editor;
+
 namespace {
 
 // The straightforward loop searches the whole text again after every match;

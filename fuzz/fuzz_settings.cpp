@@ -28,6 +28,10 @@
 
 using namespace platform;
 
+using namespace errorlog;
+
+using namespace appcore;
+
 namespace {
 
 // One file, reused by every input, in a folder of this process alone so that

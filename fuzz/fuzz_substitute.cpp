@@ -17,6 +17,10 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
+using namespace scan;
+
 namespace {
 
 // One pass: walk the text once, copying it, and put `value` wherever `token`

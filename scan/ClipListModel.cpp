@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <limits>
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::RuntimeError;
+
+namespace scan {
+
 ClipListModel::ClipListModel(QObject *parent)
     : QAbstractTableModel(parent)
 { }
@@ -147,3 +152,5 @@ void ClipListModel::setAllChecked(bool checked)
         row.checked = checked;
     emit dataChanged(index(0, FileColumn), index(rowCount() - 1, FileColumn), { Qt::CheckStateRole });
 }
+
+} // namespace scan

@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+namespace scan {
+
 // The clip list: one row per clip in the order of the scan, never sorted.
 // Columns: 0 "File" with the row's check box, 1 "Location", 2 "AVS".
 class ClipListModel : public QAbstractTableModel
@@ -42,3 +44,5 @@ private:
 
     QList<ClipRow> m_rows;
 };
+
+} // namespace scan

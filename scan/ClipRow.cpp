@@ -1,5 +1,11 @@
 #include "ClipRow.h"
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::Expected;
+using errorlog::Failure;
+
+namespace scan {
+
 QString markText(ScriptMark mark)
 {
     return mark == ScriptMark::Exists ? QStringLiteral("Y") : QStringLiteral("-");
@@ -15,3 +21,5 @@ Expected<ClipNameParts> splitClipFileName(const QString &file)
             QStringLiteral("a clip name without \".\" leaves no name for its script: ") + file);
     return ClipNameParts { file.left(dot), file.mid(dot + 1) };
 }
+
+} // namespace scan

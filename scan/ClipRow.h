@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace scan {
+
 // Whether a clip's script stands beside it.
 enum class ScriptMark { None, Exists };
 
@@ -32,4 +34,6 @@ struct ClipNameParts
 
 // "a.b.avi" gives a.b / avi; "clip." gives clip / "". A name without "." is
 // all extension and has no name: failure 5.
-Expected<ClipNameParts> splitClipFileName(const QString &file);
+errorlog::Expected<ClipNameParts> splitClipFileName(const QString &file);
+
+} // namespace scan

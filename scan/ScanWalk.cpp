@@ -34,6 +34,12 @@ namespace SafeFile = platform::SafeFile;
 using platform::escapedBytes;
 using platform::pathInFolder;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::Failure;
+using errorlog::FailureSink;
+
+namespace scan {
+
 namespace {
 
 struct Listing
@@ -433,3 +439,5 @@ QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &op
     }
     return rows;
 }
+
+} // namespace scan

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace scan {
+
 // What a scan lists.
 struct ScanOptions
 {
@@ -38,5 +40,7 @@ struct ScanOptions
 // rather than listed changed; a folder under such a name is left out with all
 // it holds. Such a folder, and such a file on the clip list, is logged once
 // per scan to `report` (error 52, the name with its raw bytes as \xHH).
-QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &options, const FailureSink &report,
-    const FailureSink &walkReport);
+QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &options,
+    const errorlog::FailureSink &report, const errorlog::FailureSink &walkReport);
+
+} // namespace scan

@@ -11,6 +11,10 @@
 namespace SafeFile = platform::SafeFile;
 using platform::pathInFolder;
 
+using errorlog::Expected;
+
+namespace scan {
+
 int removeScripts(const QString &folder, const QString &extension)
 {
     // Without an extension the wildcard form would reach files that have
@@ -77,3 +81,5 @@ void removeCheckedScripts(
         } catch (...) { }
     }
 }
+
+} // namespace scan

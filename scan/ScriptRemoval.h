@@ -7,6 +7,8 @@
 
 #include <functional>
 
+namespace scan {
+
 // Deletes every file directly in `folder` (not in its subfolders, not
 // folders) whose extension, the text after the last "." of its name, equals
 // `extension`: case-sensitively where file names are (Linux), ignoring case
@@ -25,3 +27,5 @@ int removeScripts(const QString &folder, const QString &extension);
 // row's mark. Every failure is skipped without a record and nothing is thrown.
 void removeCheckedScripts(
     const QList<ClipRow> &rows, const QString &extension, const std::function<void(int row)> &markRemoved);
+
+} // namespace scan

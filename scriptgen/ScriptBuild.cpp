@@ -12,6 +12,16 @@
 namespace SafeFile = platform::SafeFile;
 using platform::pathInFolder;
 
+namespace ErrNum = errorlog::ErrNum;
+using errorlog::expectDone;
+using errorlog::Expected;
+using errorlog::Failure;
+using errorlog::FailureSink;
+
+using scan::ClipNameParts;
+using scan::ClipRow;
+using scan::splitClipFileName;
+
 namespace scriptgen {
 
 namespace {

@@ -36,12 +36,12 @@ inline constexpr int MaxBatchNumber = 32767;
 
 // The script path of one clip in the per-clip build: folder (the clip's own
 // or the specific one) + clip name + "." + lower-cased script extension.
-Expected<QString> scriptPathFor(const ClipRow &row, const BuildOptions &options);
+errorlog::Expected<QString> scriptPathFor(const scan::ClipRow &row, const BuildOptions &options);
 
 // The text a build writes for one clip: the template with the clip's
 // placeholders filled in (failure 5 for a clip whose name has no ".").
 // Written in the local encoding.
-Expected<QString> scriptText(const ClipRow &row, const QString &templateText);
+errorlog::Expected<QString> scriptText(const scan::ClipRow &row, const QString &templateText);
 
 // What a build would write for one clip, shown before anything is written:
 // the per-clip script's path and text, or (batch) the clip's block and the
@@ -52,7 +52,7 @@ struct ScriptPreview
     QString text;
     bool exists = false; // a file or link already stands at `path`
 };
-Expected<ScriptPreview> previewScript(const ClipRow &row, const BuildOptions &options, bool batch);
+errorlog::Expected<ScriptPreview> previewScript(const scan::ClipRow &row, const BuildOptions &options, bool batch);
 
 // The per-clip build. Walks the rows in order and writes one script for each
 // checked row. Under "Ask", askOverwrite(path) is called for a script that
@@ -63,7 +63,7 @@ Expected<ScriptPreview> previewScript(const ClipRow &row, const BuildOptions &op
 // goes on. Each script is written beside its place and
 // put there whole; what a killed build left beside it is removed. Returns
 // the number of scripts written.
-int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const FailureSink &report,
+int buildPerClip(const QList<scan::ClipRow> &rows, const BuildOptions &options, const errorlog::FailureSink &report,
     const std::function<bool(const QString &scriptPath)> &askOverwrite, const std::function<void(int row)> &markScript);
 
 // The batch build: one new file "batch_file_<n>.<ext>" in the specific script
@@ -75,6 +75,6 @@ int buildPerClip(const QList<ClipRow> &rows, const BuildOptions &options, const 
 // created, or "" when none was (the failure is reported; when every name up to
 // MaxBatchNumber is taken that is the only record and nothing is written). A
 // file that could not be written whole is removed again.
-QString buildBatch(const QList<ClipRow> &rows, const BuildOptions &options, const FailureSink &report);
+QString buildBatch(const QList<scan::ClipRow> &rows, const BuildOptions &options, const errorlog::FailureSink &report);
 
 } // namespace scriptgen

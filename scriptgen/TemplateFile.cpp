@@ -14,6 +14,11 @@ using platform::pathInFolder;
 using platform::TextFormat;
 using platform::withLineEnds;
 
+using errorlog::expectDone;
+using errorlog::Expected;
+using errorlog::Failure;
+using errorlog::FailureSink;
+
 namespace scriptgen {
 
 QString templateFolder(const QString &programFolder)

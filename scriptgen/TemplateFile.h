@@ -42,13 +42,14 @@ QByteArray editorTextToFile(const QString &editorText, const platform::TextForma
 // no regular file (a FIFO: reading it would never end) or that is larger
 // than any template is refused with a failure (75, 7), for the caller to
 // report.
-Expected<std::optional<TemplateText>> readTemplateText(const QString &sFile, const QString &defaultTemplatePath);
+errorlog::Expected<std::optional<TemplateText>> readTemplateText(
+    const QString &sFile, const QString &defaultTemplatePath);
 
 // SaveTemplate: writes the editor's text to exactly sFile, in `format`. The
 // old file is only replaced once the new text is completely written, so a
 // failed save leaves it as it was. A failure is handed to `report`; returns
 // whether the file now holds the text.
-bool saveTemplateText(
-    const QString &sFile, const QString &editorText, const platform::TextFormat &format, const FailureSink &report);
+bool saveTemplateText(const QString &sFile, const QString &editorText, const platform::TextFormat &format,
+    const errorlog::FailureSink &report);
 
 } // namespace scriptgen

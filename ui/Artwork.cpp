@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+namespace ui {
+
 QPixmap tovranePicture(int size)
 {
     QPixmap pixmap(size, size);
@@ -46,3 +48,5 @@ QPixmap tovranePicture(int size)
     }
     return pixmap;
 }
+
+} // namespace ui

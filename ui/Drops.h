@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+namespace ui {
+
 // What a drag from a file manager brings, as the program takes it.
 
 // The local folders among the dropped items, in their order, as the folder
@@ -35,3 +37,5 @@ inline QString droppedTemplate(const QMimeData *mime)
         return QString();
     return QDir::toNativeSeparators(path);
 }
+
+} // namespace ui

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 QList<int> columnWidths(const QList<int> &design, const QList<int> &minimum, const QList<bool> &grows,
     const QList<int> &user, int extraWidth)
 {
@@ -100,3 +102,5 @@ void GrowingHeader::userResized(int section, int size)
         m_applying = false;
     }
 }
+
+} // namespace ui

@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QList>
 
+namespace ui {
+
 // The widths of a list's columns for a list that is `extraWidth` wider than
 // its design. The columns marked `grows` share the extra width equally (the
 // last of them takes what does not divide); a width the user set (non-zero
@@ -42,3 +44,5 @@ private:
     int m_extraWidth = 0;
     bool m_applying = false;
 };
+
+} // namespace ui

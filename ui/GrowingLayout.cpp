@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 GrowingLayout::GrowingLayout(QWidget *area, QSize designSize)
     : QObject(area)
     , m_area(area)
@@ -67,3 +69,5 @@ bool GrowingLayout::eventFilter(QObject *watched, QEvent *event)
         apply();
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace ui

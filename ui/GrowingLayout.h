@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace ui {
+
 // Controls placed at fixed positions (the window's design) that follow their
 // window when it grows beyond its design size. The extra height is split in
 // an upper and a lower part (the upper one takes two thirds: the clip list
@@ -63,3 +65,5 @@ private:
     QList<Item> m_items;
     std::function<void()> m_afterLayout;
 };
+
+} // namespace ui

@@ -5,6 +5,8 @@
 
 #include <array>
 
+namespace ui {
+
 // Runs `handler` when `option` becomes the chosen one of its group, however
 // that happens: a click, the keyboard or a screen reader's "Toggle" (which
 // toggles without clicking). Choosing the option that is already chosen
@@ -28,3 +30,5 @@ template <std::size_t N, typename Button> void showOption(const std::array<Butto
         options[i]->setAutoExclusive(true);
     }
 }
+
+} // namespace ui

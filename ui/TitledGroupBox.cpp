@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace ui {
+
 namespace {
 
 // The caption's distance from the frame's left edge, and the gap the border
@@ -49,3 +51,5 @@ void TitledGroupBox::paintEvent(QPaintEvent *)
         style()->drawItemText(&painter, caption, Qt::AlignLeft | Qt::AlignTop | Qt::TextHideMnemonic, palette(),
             isEnabled(), title(), QPalette::WindowText);
 }
+
+} // namespace ui

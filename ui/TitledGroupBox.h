@@ -2,6 +2,8 @@
 
 #include <QGroupBox>
 
+namespace ui {
+
 // A frame whose caption stands on its top border, the border running through
 // the caption's middle and broken where the caption stands. Controls placed
 // a little below the frame's top edge then sit inside the border, not on it,
@@ -29,3 +31,5 @@ inline QGroupBox *titledGroupBox(const QString &title, QWidget *parent)
 {
     return new TitledGroupBox(title, parent);
 }
+
+} // namespace ui

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QScreen>
 
+namespace ui {
+
 // (Header-only; needs Qt Gui.) Window measures are kept in twips (1/1440 inch) and turned into
 // device-independent pixels with the screen's logical DPI.
 inline int twipsToPixels(int twips)
@@ -17,3 +19,5 @@ inline QRect twipsRect(int left, int top, int width, int height)
 {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
+
+} // namespace ui

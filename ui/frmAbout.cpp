@@ -13,6 +13,10 @@
 
 using platform::Dialogs;
 
+using appcore::ProgramInfo;
+
+namespace ui {
+
 const QString frmAbout::FeedbackText
     = QStringLiteral("To make this application better, I need your \r\n"
                      "feedback! Contactl me for remarks, questions, \r\n"
@@ -130,3 +134,5 @@ void frmAbout::txtURL_Click()
 {
     m_dialogs.openUrl(m_info.programPage());
 }
+
+} // namespace ui

@@ -6,12 +6,15 @@
 
 #include <array>
 
-namespace platform {
-class Dialogs;
-}
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+namespace platform {
+class Dialogs;
+}
+
+namespace ui {
 
 // Version, legal notice and the maker's web address, which opens in the
 // browser when clicked.
@@ -20,7 +23,7 @@ class frmAbout : public QDialog
     Q_OBJECT
 
 public:
-    frmAbout(const ProgramInfo &info, platform::Dialogs &dialogs, QWidget *parent = nullptr);
+    frmAbout(const appcore::ProgramInfo &info, platform::Dialogs &dialogs, QWidget *parent = nullptr);
 
     void Form_Load();
 
@@ -37,6 +40,8 @@ private:
     QLabel *txtURL = nullptr;
     QPushButton *cmdOK = nullptr;
 
-    ProgramInfo m_info;
+    appcore::ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
 };
+
+} // namespace ui

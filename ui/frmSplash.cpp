@@ -16,6 +16,12 @@
 
 namespace VbConvert = component::VbConvert;
 
+using appcore::ProgramInfo;
+using appcore::ReadIniKey;
+using appcore::Settings;
+
+namespace ui {
+
 const QString frmSplash::FreewareNotice = QStringLiteral("Freeware is computer software \r\n"
                                                          "that is made available free of \r\n"
                                                          "charge, but which is copyrighted \r\n"
@@ -153,3 +159,5 @@ void frmSplash::openMainWindow()
         m_showMainWindow();
     close();
 }
+
+} // namespace ui

@@ -10,6 +10,8 @@ class QLabel;
 class QPlainTextEdit;
 class QTimer;
 
+namespace ui {
+
 // The program's first window: version and freeware notice for about four
 // seconds, then it opens the main window and closes. Key "Splash" = 1
 // switches it off.
@@ -19,7 +21,7 @@ class frmSplash : public QWidget
 
 public:
     // showMainWindow is called exactly once, when the main window is due.
-    frmSplash(const ProgramInfo &info, std::function<void()> showMainWindow, QWidget *parent = nullptr);
+    frmSplash(const appcore::ProgramInfo &info, std::function<void()> showMainWindow, QWidget *parent = nullptr);
 
     // Reads "Splash" and either opens the main window at once or starts the
     // timer and shows itself.
@@ -41,8 +43,10 @@ private:
     void buildControls();
     void openMainWindow();
 
-    ProgramInfo m_info;
+    appcore::ProgramInfo m_info;
     std::function<void()> m_showMainWindow;
     int m_ticks = 0;
     bool m_mainOpened = false;
 };
+
+} // namespace ui

@@ -30,6 +30,12 @@ using component::VARIANT_FALSE;
 
 using platform::Dialogs;
 
+using errorlog::RuntimeError;
+
+using appcore::ProgramInfo;
+
+using ui::twipsToPixels;
+
 namespace update {
 
 const QString frmStatus::kFileName = QStringLiteral("version.txt");

@@ -23,7 +23,7 @@ class frmStatus : public QDialog
 public:
     // baseAddress is the folder on the site that holds "version.txt",
     // pageAddress the page opened on Yes.
-    frmStatus(const ProgramInfo &info, platform::Dialogs &dialogs, QString baseAddress, QString pageAddress,
+    frmStatus(const appcore::ProgramInfo &info, platform::Dialogs &dialogs, QString baseAddress, QString pageAddress,
         QWidget *parent = nullptr);
 
     // Runs the check once and unloads the window (finished() is emitted)
@@ -42,7 +42,7 @@ public:
 private:
     QLabel *lblStatus;
 
-    ProgramInfo m_info;
+    appcore::ProgramInfo m_info;
     platform::Dialogs &m_dialogs;
     QString m_baseAddress;
     QString m_pageAddress;

@@ -64,6 +64,8 @@ using component::qStringFromBstr;
 using component::runtimeErrorFromHresult;
 using component::WORD;
 
+namespace verlook {
+
 namespace {
 
 std::atomic<long> g_objects { 0 };
@@ -347,3 +349,5 @@ HRESULT CUpdateCheck::check(
         return E_UNEXPECTED;
     }
 }
+
+} // namespace verlook

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <memory>
 
+namespace verlook {
+
 class fBrowser;
 
 // The component's one public class: asks a web address for the newest
@@ -53,3 +55,5 @@ component::IClassFactory *classFactory();
 long liveObjects();
 long serverLocks();
 } // namespace UpdateCheckServer
+
+} // namespace verlook

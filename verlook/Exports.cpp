@@ -33,6 +33,8 @@ using component::S_OK;
 using component::SELFREG_E_CLASS;
 using component::SELFREG_E_TYPELIB;
 
+namespace UpdateCheckServer = verlook::UpdateCheckServer;
+
 #define VERLOOK_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace verlook {
+
 namespace {
 
 bool isHtmlType(const QString &mimeType)
@@ -323,3 +325,5 @@ std::optional<QString> documentBodyText(const QByteArray &data, const QString &c
     const QString text = decode(data, charset, html);
     return html ? htmlBodyText(text) : std::optional<QString>(text);
 }
+
+} // namespace verlook

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace verlook {
+
 // The text a browser gives as the body text of a fetched resource: for a
 // plain-text resource its own text, for an HTML page the text content of its
 // body (tags dropped, scripts and styles left out, white space collapsed,
@@ -14,3 +16,5 @@ std::optional<QString> documentBodyText(const QByteArray &data, const QString &c
 
 // The text content of an HTML page's body.
 std::optional<QString> htmlBodyText(const QString &html);
+
+} // namespace verlook

@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #if QT_CONFIG(ssl)
 #include <QSslSocket>
+
+namespace verlook {
 #endif
 
 namespace {
@@ -192,3 +194,5 @@ void HttpGet::connectionEnded()
     // Nothing more can come.
     finish(State::Failed);
 }
+
+} // namespace verlook

@@ -10,6 +10,8 @@
 
 class QTcpSocket;
 
+namespace verlook {
+
 // One GET of an http or https address, read off the connection here so that
 // a document counts as loaded only when its transfer completed (see
 // HttpResponseParser). The toolkit's HTTP client reports a body that the
@@ -65,3 +67,5 @@ private:
     QPointer<QTcpSocket> m_socket;
     std::unique_ptr<HttpResponseParser> m_response;
 };
+
+} // namespace verlook

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace verlook {
+
 namespace {
 
 bool isDigits(QByteArrayView text)
@@ -257,3 +259,5 @@ void HttpResponseParser::appendBody(QByteArrayView bytes)
         return fail(State::TooLong);
     m_body += bytes;
 }
+
+} // namespace verlook

@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+namespace verlook {
+
 // Reads one HTTP/1.x response to a GET as its bytes come off the connection
 // and says when it is complete: a body with a Content-Length when that many
 // bytes came, a chunked body when its last chunk and the blank line after
@@ -63,3 +65,5 @@ private:
     ChunkStep m_chunkStep = ChunkStep::Size;
     qsizetype m_trailerBytes = 0;
 };
+
+} // namespace verlook

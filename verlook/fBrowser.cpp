@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+namespace verlook {
+
 fBrowser::fBrowser() = default;
 fBrowser::~fBrowser() = default;
 
@@ -79,3 +81,5 @@ bool fBrowser::fetch(QString &sVersion)
     sVersion = *text;
     return true;
 }
+
+} // namespace verlook

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace verlook {
+
 // The component's fetcher, in place of a browser control on a hidden window:
 // it loads WebAddress + "/" + FileName (http or https, see HttpGet) without
 // ever showing anything and hands back the loaded document's text. It uses
@@ -37,3 +39,5 @@ public:
 private:
     bool fetch(QString &sVersion);
 };
+
+} // namespace verlook

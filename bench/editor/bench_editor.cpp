@@ -32,6 +32,10 @@
 #include <ctime>
 #include <functional>
 
+using namespace errorlog;
+
+using namespace editor;
+
 namespace {
 
 double median(QList<double> v)

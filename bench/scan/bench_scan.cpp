@@ -16,6 +16,10 @@
 #include <cstdio>
 #include <sys/resource.h>
 
+using namespace errorlog;
+
+using namespace scan;
+
 namespace {
 
 // Runs the shell pipeline; returns seconds and the count it printed.

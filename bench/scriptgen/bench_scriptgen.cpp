@@ -24,6 +24,10 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
+using namespace scan;
+
 namespace {
 
 constexpr int Clips = 10000;

@@ -29,6 +29,14 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
+using namespace scan;
+
+using namespace editor;
+
+using namespace ui;
+
 using namespace Qt::StringLiterals;
 
 namespace {

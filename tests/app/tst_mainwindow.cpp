@@ -41,6 +41,14 @@ using namespace component;
 
 using namespace platform;
 
+using namespace errorlog;
+
+using namespace scan;
+
+using namespace appcore;
+
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject
@@ -248,7 +256,8 @@ private slots:
         control<QAction>(*w, "mAbout")->trigger();
         control<QPushButton>(*w, "cmdAbout")->click();
         QCOMPARE(shown,
-            (QStringList { "Dialog", "Dialog", "Dialog", "frmSettings", "frmSettings", "frmAbout", "frmAbout" }));
+            (QStringList {
+                "Dialog", "Dialog", "Dialog", "frmSettings", "frmSettings", "ui::frmAbout", "ui::frmAbout" }));
         QVERIFY(s && s->isHidden() && w->settingsWindow() == s && w->settings().scriptExtension() == u"avsi");
         QCOMPARE(settings(),
             ("[Settings]\r\nMainFolder=/c|" + sub + "|" + sub + "\r\nAvsFolder=" + sub

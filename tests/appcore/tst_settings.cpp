@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace errorlog;
+
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 using Key = Settings::Key;
 

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace errorlog;
+
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

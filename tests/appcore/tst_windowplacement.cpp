@@ -7,9 +7,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(WindowPlacement)
+Q_DECLARE_METATYPE(appcore::WindowPlacement)
 
 class TestWindowPlacement : public QObject
 {

@@ -2,6 +2,10 @@
 
 #include "mGlobal.h"
 
+using namespace appcore;
+
+using namespace editor;
+
 namespace {
 
 // After each match every token is searched again from the scan position, and

@@ -12,4 +12,4 @@
 // second inside the first). The yardstick the fast finder is checked and
 // timed against: it must find the same placeholders and names and paint the
 // same.
-QList<ColorSpan> findColorSpansReference(const QString &text, const QStringList &filterNames);
+QList<editor::ColorSpan> findColorSpansReference(const QString &text, const QStringList &filterNames);

@@ -18,7 +18,7 @@ public:
 
     QString path() const { return m_dir.path(); }
     QString file(const QString &relative) const { return m_dir.filePath(relative); }
-    ProgramInfo info() const { return ProgramInfo::inFolder(path()); }
+    appcore::ProgramInfo info() const { return appcore::ProgramInfo::inFolder(path()); }
     void write(const QString &relative, const QByteArray &bytes) const { put(file(relative), bytes); }
     QByteArray read(const QString &relative) const { return readBytes(file(relative)); }
     // "procedure number" of each record in the error logs.

@@ -9,6 +9,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+using namespace editor;
+
 namespace {
 
 const QColor resetColor(10, 20, 30);

@@ -4,6 +4,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+using namespace editor;
+
 using Spans = QList<ColorSpan>;
 
 namespace {

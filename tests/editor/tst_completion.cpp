@@ -12,6 +12,8 @@
 
 #include <memory>
 
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 class TestCompletion : public QObject

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace errorlog;
+
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 class TestFilterList : public QObject

@@ -11,6 +11,8 @@
 #include <QTextCursor>
 #include <QtTest>
 
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 namespace {

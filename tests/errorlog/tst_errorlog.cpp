@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace errorlog;
+
 using namespace Qt::StringLiterals;
 
 class TestErrorlog : public QObject

@@ -20,6 +20,8 @@
 
 using namespace platform;
 
+using namespace appcore;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -31,6 +31,10 @@ using namespace platform;
 
 using update::frmStatus;
 
+using namespace errorlog;
+
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -37,6 +37,12 @@ using namespace platform;
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
+using namespace scan;
+
+using namespace appcore;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -33,6 +33,10 @@ using namespace platform;
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 namespace {

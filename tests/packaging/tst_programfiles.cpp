@@ -13,6 +13,10 @@
 
 #include <sys/stat.h>
 
+using namespace appcore;
+
+using namespace editor;
+
 using namespace Qt::StringLiterals;
 
 namespace {

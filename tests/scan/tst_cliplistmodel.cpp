@@ -5,6 +5,10 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace errorlog;
+
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 class TestClipListModel : public QObject

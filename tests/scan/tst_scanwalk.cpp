@@ -10,6 +10,10 @@
 
 #include <sys/stat.h>
 
+using namespace errorlog;
+
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 class TestScanWalk : public QObject

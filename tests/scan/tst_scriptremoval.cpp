@@ -9,6 +9,10 @@
 
 #include <stdexcept>
 
+using namespace errorlog;
+
+using namespace scan;
+
 class TestScriptRemoval : public QObject
 {
     Q_OBJECT

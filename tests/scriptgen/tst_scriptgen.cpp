@@ -14,6 +14,10 @@
 
 using namespace scriptgen;
 
+using namespace errorlog;
+
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 namespace {

@@ -9,6 +9,10 @@
 #include <QTimer>
 #include <QtTest>
 
+using namespace appcore;
+
+using namespace ui;
+
 using namespace Qt::StringLiterals;
 
 class TestSplashAbout : public QObject

@@ -22,6 +22,10 @@ using namespace platform;
 
 using update::frmStatus;
 
+using namespace errorlog;
+
+using namespace appcore;
+
 namespace {
 const QString kPage = QStringLiteral("http://www.kestrelle.example/freeware/tovrane");
 // The question as users know it, word for word.

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+using namespace verlook;
+
 using namespace Qt::StringLiterals;
 
 class TestHtmlText : public QObject

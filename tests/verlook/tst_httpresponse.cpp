@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+using namespace verlook;
+
 using State = HttpResponseParser::State;
 
 class TestHttpResponse : public QObject
