@@ -11,9 +11,9 @@ class FileDescriptor
 {
 public:
     FileDescriptor() = default;
-    explicit FileDescriptor(void *handle)
-        : m_handle(handle)
-    { }
+    // Takes `handle`; nullptr or INVALID_HANDLE_VALUE (what a failed
+    // CreateFileW gives) for none.
+    explicit FileDescriptor(void *handle) { reset(handle); }
     ~FileDescriptor() { reset(nullptr); }
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;

@@ -4,6 +4,7 @@
 
 #include "Links_windows.h"
 #include "SafeFile.h"
+#include "SystemError_windows.h"
 #include "TestFiles.h"
 #include "TextEncoding.h"
 
@@ -179,6 +180,15 @@ private slots:
         const QString big = m_dir + u"/big.avt"_s;
         QVERIFY(put(big, QByteArray(100, 'x')));
         QCOMPARE(SafeFile::readFile(big, bytes, 99).failure, Result::TooLarge);
+        // Failures read as the same errno values as elsewhere.
+        const QString lost = m_dir + u"/gone/x.avs"_s;
+        QVERIFY(failedWith(SafeFile::readFile(m_dir + u"/gone.avs"_s, bytes), ENOENT));
+        QVERIFY(failedWith(SafeFile::readFile(lost, bytes), ENOENT));
+        QVERIFY(failedWith(SafeFile::replaceFile(lost, "x"), ENOENT));
+        QVERIFY(failedWith(SafeFile::createFile(lost, "x"), ENOENT));
+        QVERIFY(failedWith(SafeFile::appendToFile(lost, "x"), ENOENT));
+        QVERIFY(SafeFile::meansDiskFull(platform::errnoFromWindows(ERROR_DISK_FULL))
+            && SafeFile::meansDiskFull(platform::errnoFromWindows(1295))); // a quota exceeded
         QVERIFY(SafeFile::readFile(big, bytes, 100).ok());
         QCOMPARE(bytes.size(), 100);
     }
