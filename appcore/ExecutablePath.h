@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace appcore {
+
+// What keeps the program from naming its own folder exactly, as the system
+// holds the executable's path ("" when nothing does): files meant for that
+// folder would land elsewhere. The build picks the system's side.
+QString executableFolderProblem();
+
+} // namespace appcore
