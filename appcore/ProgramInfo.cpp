@@ -1,8 +1,8 @@
 #include "ProgramInfo.h"
 
+#include "ExecutablePath.h"
 #include "FolderPath.h"
 #include "SafeFile.h"
-#include "TextEncoding.h"
 #include "XdgFolders.h"
 #include "tovrane_version.h"
 
@@ -11,14 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_LINUX
-#include <unistd.h>
-
 namespace SafeFile = platform::SafeFile;
 namespace XdgFolders = platform::XdgFolders;
-using platform::escapedBytes;
 using platform::pathInFolder;
-#endif
 
 namespace {
 
@@ -136,24 +131,8 @@ ProgramInfo ProgramInfo::current()
 
 QString ProgramInfo::currentFolderProblem()
 {
-#ifdef Q_OS_LINUX
-    // The executable's path as the system holds it, byte for byte.
-    QByteArray exe(4096, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t n = ::readlink("/proc/self/exe", exe.data(), size_t(exe.size()));
-        if (n < 0)
-            return QStringLiteral("its own folder cannot be found");
-        if (n < exe.size()) {
-            exe.truncate(n);
-            break;
-        }
-        exe.resize(exe.size() * 2);
-    }
-    const QByteArray nativeFolder = exe.left(exe.lastIndexOf('/'));
-    if (QFile::encodeName(QFile::decodeName(nativeFolder)) != nativeFolder)
-        return QStringLiteral("the name of its folder is not valid in the system's encoding: ")
-            + escapedBytes(nativeFolder);
-#endif
+    if (const QString problem = executableFolderProblem(); !problem.isEmpty())
+        return problem;
     const QString folder = QCoreApplication::applicationDirPath();
     if (folder.isEmpty() || QDir::isRelativePath(folder))
         return QStringLiteral("its own folder cannot be found");

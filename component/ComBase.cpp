@@ -2,9 +2,7 @@
 
 #include <QUuid>
 
-#include <cstdlib>
 #include <cstring>
-#include <limits>
 
 namespace component {
 
@@ -13,14 +11,14 @@ namespace component {
 
 static_assert(sizeof(QUuid) == sizeof(GUID), "QUuid and GUID share one layout");
 
-QString GUID::toString() const
+QString guidToString(const GUID &guid)
 {
-    const QUuid uuid(
-        Data1, Data2, Data3, Data4[0], Data4[1], Data4[2], Data4[3], Data4[4], Data4[5], Data4[6], Data4[7]);
+    const QUuid uuid(guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
+        guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
     return uuid.toString(QUuid::WithBraces).toUpper();
 }
 
-std::optional<GUID> GUID::fromString(QStringView text)
+std::optional<GUID> guidFromString(QStringView text)
 {
     // QUuid also takes the unbraced form; the registry never uses it, so a
     // key spelled that way is not a class identifier.
@@ -83,66 +81,6 @@ QString hresultDescription(HRESULT hr)
 // ---------------------------------------------------------------------------
 // BSTR
 
-namespace {
-
-// Byte length plus the prefix and the terminating NUL must fit the 32-bit
-// prefix; larger requests fail as the system's allocator does.
-constexpr std::size_t kMaxBstrChars = (std::numeric_limits<std::uint32_t>::max() - 6) / sizeof(OLECHAR);
-
-std::uint32_t *prefixOf(BSTR text)
-{
-    return reinterpret_cast<std::uint32_t *>(reinterpret_cast<char *>(text) - sizeof(std::uint32_t));
-}
-
-} // namespace
-
-BSTR SysAllocStringLen(const OLECHAR *text, UINT len)
-{
-    if (len > kMaxBstrChars)
-        return nullptr;
-    const std::size_t bytes = std::size_t(len) * sizeof(OLECHAR);
-    void *block = std::malloc(sizeof(std::uint32_t) + bytes + sizeof(OLECHAR));
-    if (!block)
-        return nullptr;
-    auto *prefix = static_cast<std::uint32_t *>(block);
-    *prefix = std::uint32_t(bytes);
-    auto *chars = reinterpret_cast<OLECHAR *>(prefix + 1);
-    if (text)
-        std::memcpy(chars, text, bytes);
-    else
-        std::memset(chars, 0, bytes);
-    chars[len] = 0;
-    return chars;
-}
-
-BSTR SysAllocString(const OLECHAR *text)
-{
-    if (!text)
-        return nullptr;
-    std::size_t len = 0;
-    while (text[len])
-        ++len;
-    if (len > kMaxBstrChars)
-        return nullptr;
-    return SysAllocStringLen(text, UINT(len));
-}
-
-void SysFreeString(BSTR text)
-{
-    if (text)
-        std::free(prefixOf(text));
-}
-
-UINT SysStringByteLen(BSTR text)
-{
-    return text ? *prefixOf(text) : 0;
-}
-
-UINT SysStringLen(BSTR text)
-{
-    return SysStringByteLen(text) / sizeof(OLECHAR);
-}
-
 BSTR bstrFromQString(const QString &text)
 {
     static_assert(sizeof(QChar) == sizeof(OLECHAR));
@@ -153,28 +91,8 @@ QString qStringFromBstr(BSTR text)
 {
     if (!text)
         return QString();
-    return QString::fromUtf16(text, qsizetype(SysStringLen(text)));
-}
-
-// ---------------------------------------------------------------------------
-// VARIANT
-
-void VariantInit(VARIANT *v)
-{
-    if (!v)
-        return;
-    std::memset(static_cast<void *>(v), 0, sizeof *v);
-    v->vt = VT_EMPTY;
-}
-
-HRESULT VariantClear(VARIANT *v)
-{
-    if (!v)
-        return E_INVALIDARG;
-    if (v->vt == VT_BSTR)
-        SysFreeString(v->bstrVal);
-    VariantInit(v);
-    return S_OK;
+    // OLECHAR is char16_t here and wchar_t on Windows: both UTF-16.
+    return QString(reinterpret_cast<const QChar *>(text), qsizetype(SysStringLen(text)));
 }
 
 } // namespace component

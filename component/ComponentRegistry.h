@@ -29,7 +29,11 @@ namespace component {
 //   TypeLib\{libid}\<ver>\FLAGS          (default) = flags
 //   TypeLib\{libid}\<ver>\HELPDIR        (default) = help folder
 //
-// The registry is per user: an INI file at
+// On Windows these are the system's registry keys under
+// HKEY_CURRENT_USER\Software\Classes (the user's registrations, which the
+// system's COM reads) over HKEY_LOCAL_MACHINE\Software\Classes (the
+// machine's); a "file path" below is then such a key. Elsewhere the registry
+// is per user: an INI file at
 // $XDG_CONFIG_HOME/Kestrelle/components.ini, or ~/.config/... when that is not
 // set, in the layout QSettings gives such a file (ComponentRegistryFile).
 // What the user has not registered is looked up in the machine-wide registry,

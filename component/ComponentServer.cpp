@@ -1,14 +1,13 @@
 #include "ComponentServer.h"
 
 #include "ComponentRegistry.h"
-#include "ElfImage.h"
+#include "ServerLibrary.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 
 namespace component {
-
-namespace {
 
 void describe(QString *description, const QString &text)
 {
@@ -16,8 +15,6 @@ void describe(QString *description, const QString &text)
         *description = text;
 }
 
-// A server that reports success without handing anything back has nothing
-// to give: the caller would go on to call through a null pointer.
 HRESULT noObject(const QString &asked, const char *call, QString *description)
 {
     describe(description,
@@ -26,7 +23,32 @@ HRESULT noObject(const QString &asked, const char *call, QString *description)
     return E_NOINTERFACE;
 }
 
-} // namespace
+QFunctionPointer loadServerEntry(const QString &absolutePath, const char *entryName, HRESULT *hr, QString *description)
+{
+    // Never unloaded: the QLibrary object may go, the library stays. Every
+    // symbol is bound now: a library that needs one nothing provides fails
+    // to load here, instead of ending the process at its first call.
+    QLibrary library(absolutePath);
+    library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    const QString nativePath = QDir::toNativeSeparators(absolutePath);
+    if (!library.load()) {
+        *hr = CO_E_ERRORINDLL;
+        // The loader's message names the file; as the user spells it.
+        describe(description,
+            hresultDescription(*hr) + QStringLiteral(": ") + library.errorString().replace(absolutePath, nativePath));
+        return nullptr;
+    }
+    const QFunctionPointer entry = library.resolve(entryName);
+    if (!entry) {
+        *hr = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+        describe(description,
+            hresultDescription(*hr) + QStringLiteral(": ") + QLatin1String(entryName) + QStringLiteral(" in ")
+                + nativePath);
+        return nullptr;
+    }
+    *hr = S_OK;
+    return entry;
+}
 
 QFunctionPointer resolveServerEntry(
     const QString &libraryPath, const char *entryName, HRESULT *hr, QString *description)
@@ -37,49 +59,31 @@ QFunctionPointer resolveServerEntry(
         describe(description, hresultDescription(*hr) + QStringLiteral(": ") + libraryPath);
         return nullptr;
     }
-    // A library cut short would be mapped anyway and kill the process inside
-    // the loader; it fails here instead.
-    if (const std::optional<QString> problem = sharedObjectProblem(file.absoluteFilePath())) {
+    // Refused before the loader sees it, where the loader cannot be trusted with it.
+    if (const std::optional<QString> problem = serverFileProblem(file.absoluteFilePath())) {
         *hr = CO_E_ERRORINDLL;
         describe(description,
-            hresultDescription(*hr) + QStringLiteral(": ") + file.absoluteFilePath() + QLatin1Char(' ') + *problem);
+            hresultDescription(*hr) + QStringLiteral(": ") + QDir::toNativeSeparators(file.absoluteFilePath())
+                + QLatin1Char(' ') + *problem);
         return nullptr;
     }
-    // Never unloaded: the QLibrary object may go, the library stays. Every
-    // symbol is bound now: a library that needs one nothing provides fails
-    // to load here, instead of ending the process at its first call.
-    QLibrary library(file.absoluteFilePath());
-    library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-    if (!library.load()) {
-        *hr = CO_E_ERRORINDLL;
-        describe(description, hresultDescription(*hr) + QStringLiteral(": ") + library.errorString());
-        return nullptr;
-    }
-    const QFunctionPointer entry = library.resolve(entryName);
-    if (!entry) {
-        *hr = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
-        describe(description,
-            hresultDescription(*hr) + QStringLiteral(": ") + QLatin1String(entryName) + QStringLiteral(" in ")
-                + file.absoluteFilePath());
-        return nullptr;
-    }
-    *hr = S_OK;
-    return entry;
+    return loadServerEntry(file.absoluteFilePath(), entryName, hr, description);
 }
 
-HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *description)
+QString describeNotRegistered(const CLSID &clsid, const QString &problem)
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
+    QString text = hresultDescription(REGDB_E_CLASSNOTREG) + QStringLiteral(": ") + guidToString(clsid);
+    if (!problem.isEmpty())
+        text += QStringLiteral(" (") + problem + QLatin1Char(')');
+    return text;
+}
 
+HRESULT classObjectFromRegistry(REFCLSID rclsid, REFIID riid, void **ppv, QString *description)
+{
     const ComponentRegistry registry;
     const std::optional<ComponentClass> entry = registry.findClass(rclsid);
     if (!entry) {
-        QString text = hresultDescription(REGDB_E_CLASSNOTREG) + QStringLiteral(": ") + rclsid.toString();
-        if (const QString problem = registry.problem(); !problem.isEmpty())
-            text += QStringLiteral(" (") + problem + QLatin1Char(')');
-        describe(description, text);
+        describe(description, describeNotRegistered(rclsid, registry.problem()));
         return REGDB_E_CLASSNOTREG;
     }
 
@@ -91,10 +95,10 @@ HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
 
     hr = getClassObject(rclsid, riid, ppv);
     if (SUCCEEDED(hr) && !*ppv)
-        return noObject(rclsid.toString(), "DllGetClassObject", description);
+        return noObject(guidToString(rclsid), "DllGetClassObject", description);
     if (FAILED(hr)) {
         *ppv = nullptr;
-        describe(description, hresultDescription(hr) + QStringLiteral(": ") + rclsid.toString());
+        describe(description, hresultDescription(hr) + QStringLiteral(": ") + guidToString(rclsid));
     }
     return hr;
 }
@@ -112,10 +116,10 @@ HRESULT CoCreateInstance(REFCLSID rclsid, REFIID riid, void **ppv, QString *desc
     hr = factory->CreateInstance(nullptr, riid, ppv);
     factory->Release();
     if (SUCCEEDED(hr) && !*ppv)
-        return noObject(rclsid.toString(), "CreateInstance", description);
+        return noObject(guidToString(rclsid), "CreateInstance", description);
     if (FAILED(hr)) {
         *ppv = nullptr;
-        describe(description, hresultDescription(hr) + QStringLiteral(": ") + rclsid.toString());
+        describe(description, hresultDescription(hr) + QStringLiteral(": ") + guidToString(rclsid));
     }
     return hr;
 }
@@ -140,15 +144,6 @@ HRESULT queryInterface(IUnknown *object, REFIID riid, void **ppv, const QString 
     return hr;
 }
 
-HRESULT CLSIDFromProgID(const QString &progId, CLSID *clsid)
-{
-    if (!clsid)
-        return E_INVALIDARG;
-    const std::optional<CLSID> found = ComponentRegistry().clsidFromProgId(progId);
-    *clsid = found.value_or(GUID_NULL);
-    return found ? S_OK : CO_E_CLASSSTRING;
-}
-
 ServerRegistration registerServer(const QString &libraryPath, bool unregister)
 {
     ServerRegistration result;
@@ -161,7 +156,8 @@ ServerRegistration registerServer(const QString &libraryPath, bool unregister)
         return result;
     }
     result.hr = entry();
-    const QString call = QLatin1String(entryName) + QStringLiteral(" in ") + QFileInfo(libraryPath).absoluteFilePath();
+    const QString call = QLatin1String(entryName) + QStringLiteral(" in ")
+        + QDir::toNativeSeparators(QFileInfo(libraryPath).absoluteFilePath());
     if (FAILED(result.hr)) {
         result.failure = ServerRegistration::CallFailed;
         result.description = call + QStringLiteral(" failed with ") + hresultHex(result.hr) + QStringLiteral(" (")

@@ -26,6 +26,10 @@ namespace component {
 // E_NOINTERFACE (the library reported success but handed back no object), or
 // what the library returned. description, when given, receives a sentence that
 // names the class or the library.
+//
+// On Windows the system's COM does the creation (the thread joins a
+// single-threaded apartment first, as the component's registration asks);
+// the results and descriptions are the same.
 HRESULT CoCreateInstance(REFCLSID rclsid, REFIID riid, void **ppv, QString *description = nullptr);
 // The class factory (or another interface of the class object) alone.
 HRESULT CoGetClassObject(REFCLSID rclsid, REFIID riid, void **ppv, QString *description = nullptr);
@@ -44,6 +48,11 @@ HRESULT queryInterface(
 // handed to the loader at all.
 QFunctionPointer resolveServerEntry(
     const QString &libraryPath, const char *entryName, HRESULT *hr, QString *description);
+
+// The full path of the library (or program) whose code holds address, in
+// the system's spelling; empty when it cannot be told. A library registers
+// itself under this path.
+QString libraryPathOf(const void *address);
 
 // What the regsvr tool does: load the library and call DllRegisterServer, or
 // DllUnregisterServer when unregister is set.

@@ -2,7 +2,9 @@
 // component registry by calling its DllRegisterServer, or removes it again
 // with -u (DllUnregisterServer). Installers and the start script run it.
 // With --system the registration is for every user: it goes to the
-// machine-wide registry, as a package's installation script asks.
+// machine-wide registry, as a package's installation script asks (on
+// Windows HKEY_LOCAL_MACHINE\Software\Classes, which needs an
+// administrator; without one the library's registration fails and says so).
 
 #include "ComponentRegistry.h"
 #include "ComponentServer.h"

@@ -49,15 +49,14 @@ Failure Failure::standard(qint32 number, const QString &detail)
 Failure Failure::fromErrno(int err, const QString &path, qint32 fallback)
 {
     qint32 number = fallback;
+    if (SafeFile::meansDiskFull(err))
+        return standard(ErrNum::DiskFull, path);
     switch (err) {
     case ENOENT: number = ErrNum::FileNotFound; break;
     case ENOTDIR: number = ErrNum::PathNotFound; break;
     case EACCES:
     case EPERM:
     case EROFS: number = ErrNum::PermissionDenied; break;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG: number = ErrNum::DiskFull; break;
     case EIO: number = ErrNum::DeviceIOError; break;
     case ENAMETOOLONG:
     case EINVAL: number = ErrNum::BadFileNameOrNumber; break;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cerrno>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -11,6 +14,7 @@ namespace platform {
 class FileDescriptor
 {
 public:
+    FileDescriptor() = default;
     explicit FileDescriptor(int fd)
         : m_fd(fd)
     { }
@@ -40,7 +44,12 @@ public:
     }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
+
+// A path as the system's calls take it.
+using NativePath = QByteArray;
+// What tells one file from another, whatever its name.
+using FileIdentity = struct stat;
 
 } // namespace platform

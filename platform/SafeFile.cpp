@@ -1,7 +1,8 @@
 #include "SafeFile.h"
 
+#include "TemporaryNames.h"
+
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <atomic>
 #include <cerrno>
@@ -53,9 +54,6 @@ int writeAll(int fd, const QByteArray &bytes)
     return 0;
 }
 
-constexpr char TemporaryPrefix[] = ".tovrane-";
-constexpr char TemporarySuffix[] = ".tmp";
-
 // The part of `path` up to and including its last "/" ("" for a bare name).
 QByteArray folderPart(const QByteArray &path)
 {
@@ -63,12 +61,10 @@ QByteArray folderPart(const QByteArray &path)
     return slash < 0 ? QByteArray() : path.left(slash + 1);
 }
 
-// A name in `folder` (ending in "/", or "") for a file being written: short,
-// so that it fits wherever the final name fits, and hidden.
+// A name in `folder` (ending in "/", or "") for a file being written.
 QByteArray temporaryName(const QByteArray &folder)
 {
-    const QByteArray number = QByteArray::number(QRandomGenerator::global()->generate(), 16);
-    return folder + TemporaryPrefix + number.rightJustified(8, '0') + TemporarySuffix;
+    return folder + newTemporaryName();
 }
 
 bool sameFile(const struct stat &a, const struct stat &b)
@@ -171,6 +167,11 @@ Result overwriteInPlace(const QByteArray &path, const QByteArray &bytes, Durabil
 
 } // namespace
 
+bool meansDiskFull(int err)
+{
+    return err == ENOSPC || err == EDQUOT || err == EFBIG;
+}
+
 Entry entryAt(const QString &path)
 {
     struct stat st;
@@ -183,12 +184,6 @@ Entry entryAt(const QString &path)
     if (S_ISDIR(st.st_mode))
         return Entry::Folder;
     return Entry::Other;
-}
-
-bool fileOrLinkExists(const QString &path)
-{
-    const Entry entry = entryAt(path);
-    return entry == Entry::File || entry == Entry::Link;
 }
 
 Result readFile(const QString &path, QByteArray &bytes, qint64 maxBytes)
@@ -258,19 +253,6 @@ Result prepareFile(const QString &path)
         return {};
     }
     return Result::fromErrno(EEXIST);
-}
-
-bool isTemporaryName(QByteArrayView name)
-{
-    const qsizetype prefix = sizeof TemporaryPrefix - 1, suffix = sizeof TemporarySuffix - 1;
-    const qsizetype digits = name.size() - prefix - suffix;
-    if (digits < 1 || digits > 8 || !name.startsWith(TemporaryPrefix) || !name.endsWith(TemporarySuffix))
-        return false;
-    for (const char c : name.sliced(prefix, digits)) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
 }
 
 int removeStaleTemporaries(const QString &folder)

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "FileDescriptor.h"
+// The system's own file handle, chosen by the build.
+#include TOVRANE_FILE_DESCRIPTOR_HEADER
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-
-#include <sys/stat.h>
 
 namespace platform {
 
@@ -41,6 +40,10 @@ struct Result
     // 0 is success.
     static Result fromErrno(int err) { return err == 0 ? Result {} : Result { System, err }; }
 };
+
+// Whether the errno value `err` says the disk (or the user's share of it,
+// or the largest file it takes) is full.
+bool meansDiskFull(int err);
 
 // Reads the regular file at `path` (a link to one is followed) whole. A FIFO,
 // socket, device or folder is refused without waiting on it, and so is a file
@@ -94,17 +97,17 @@ private:
     friend Result createFile(const QString &, const QByteArray &, Durability);
     enum class Naming { Anonymous, Named };
     // `nativeFolder` ends in "/" or is "" (the current folder).
-    Result open(const QByteArray &nativeFolder, int mode, Naming naming);
+    Result open(const NativePath &nativeFolder, int mode, Naming naming);
     Result finish(Durability durability);
-    Result closeAfterPublishing(const QByteArray &path);
+    Result closeAfterPublishing(const NativePath &path);
     // Writes a file beside `path` and renames it over what stands there.
     // keepMode >= 0 gives the permission bits of a file being replaced; the
     // file beside stays private until it has them.
-    Result swapInto(const QByteArray &path, const QByteArray &bytes, Durability durability, int keepMode);
+    Result swapInto(const NativePath &path, const QByteArray &bytes, Durability durability, int keepMode);
 
-    QByteArray m_path; // the temporary name; "" for a file without one
-    struct stat m_named = {}; // the file under that name
-    FileDescriptor m_fd { -1 };
+    NativePath m_path; // the temporary name; "" for a file without one
+    FileIdentity m_named = {}; // the file under that name
+    FileDescriptor m_fd;
     bool m_finished = false;
 };
 

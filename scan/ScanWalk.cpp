@@ -2,7 +2,7 @@
 
 #include "Failure.h"
 #include "FolderPath.h"
-#include "SafeFile.h"
+#include "FolderReader.h"
 #include "TextEncoding.h"
 
 #include <QDir>
@@ -11,110 +11,11 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdint>
-#include <functional>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
-// The walk reads each folder once, straight from the system: a per-file
-// QFileInfo or a stat per script test would make a large scan several times
-// slower than the listing itself.
-#ifndef Q_OS_UNIX
-#error "the folder walk reads folders through POSIX opendir/readdir"
-#endif
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace SafeFile = platform::SafeFile;
-using platform::escapedBytes;
-using platform::pathInFolder;
-
-namespace {
-
-struct Listing
-{
-    // Regular files and links to them: the clips, and scripts.
-    QStringList files;
-    // Links to anything else, broken ones included: scripts only. A link
-    // to a folder stands in `folders` as well.
-    QStringList otherLinks;
-    QStringList folders;
-    // Names that do not survive decoding, as the system gave them.
-    QList<QByteArray> badFiles;
-    QList<QByteArray> badFolders;
-    // errno of a listing that broke off part-way; what was read before stays.
-    int error = 0;
-
-    bool hasFiles() const { return !files.isEmpty() || !badFiles.isEmpty(); }
-    bool isEmpty() const { return !hasFiles() && otherLinks.isEmpty() && folders.isEmpty() && badFolders.isEmpty(); }
-};
-
-struct FolderId
-{
-    dev_t dev = 0;
-    ino_t ino = 0;
-    bool operator==(const FolderId &) const = default;
-};
-
-struct FolderIdHash
-{
-    std::size_t operator()(const FolderId &id) const noexcept
-    {
-        return std::hash<std::uint64_t>()(std::uint64_t(id.ino) ^ (std::uint64_t(id.dev) * 0x9E3779B97F4A7C15u));
-    }
-};
-
-enum class Kind { Other, File, Folder };
-
-struct EntryKind
-{
-    // With links followed: a link to a file is a file, a link to a folder a
-    // folder; a broken link, a device, a pipe or a socket is neither.
-    Kind kind = Kind::Other;
-    bool link = false;
-};
-
-Kind kindOfMode(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return Kind::File;
-    if (S_ISDIR(mode))
-        return Kind::Folder;
-    return Kind::Other;
-}
-
-Kind kindOfTarget(int dirFd, const char *name)
-{
-    struct stat st;
-    return ::fstatat(dirFd, name, &st, 0) == 0 ? kindOfMode(st.st_mode) : Kind::Other;
-}
-
-EntryKind kindOf(int dirFd, const dirent *entry)
-{
-    switch (entry->d_type) {
-    case DT_REG: return { Kind::File, false };
-    case DT_DIR: return { Kind::Folder, false };
-    case DT_LNK: return { kindOfTarget(dirFd, entry->d_name), true };
-    case DT_UNKNOWN: {
-        struct stat st;
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            return {};
-        if (S_ISLNK(st.st_mode))
-            return { kindOfTarget(dirFd, entry->d_name), true };
-        return { kindOfMode(st.st_mode), false };
-    }
-    default: return {};
-    }
-}
-
-// False when the name would not come back byte for byte: listed under a
-// changed name, a clip would name a file that does not exist, and two names
-// could become one. Pure ASCII reads the same in every local encoding.
+// Pure ASCII reads the same in every local encoding.
 bool decodeExactly(const char *name, QString &out)
 {
     qsizetype size = 0;
@@ -130,88 +31,10 @@ bool decodeExactly(const char *name, QString &out)
     return QFile::encodeName(out) == raw;
 }
 
-class Folder
-{
-public:
-    explicit Folder(const QString &path)
-    {
-        if (path.isEmpty())
-            return;
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_fd < 0)
-            return;
-        struct stat st;
-        if (::fstat(m_fd, &st) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-            return;
-        }
-        m_id = { st.st_dev, st.st_ino };
-    }
-    ~Folder()
-    {
-        if (m_dir)
-            ::closedir(m_dir);
-        else if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
+using platform::escapedBytes;
+using platform::pathInFolder;
 
-    bool isOpen() const { return m_fd >= 0; }
-    const FolderId &id() const { return m_id; }
-
-    // False when the entries cannot be read at all.
-    bool read(Listing &out)
-    {
-        if (m_fd < 0 || m_dir)
-            return false;
-        m_dir = ::fdopendir(m_fd);
-        if (!m_dir)
-            return false;
-        const int fd = ::dirfd(m_dir);
-        QString decoded;
-        for (;;) {
-            errno = 0;
-            const dirent *entry = ::readdir(m_dir);
-            if (!entry) {
-                out.error = errno;
-                break;
-            }
-            const char *name = entry->d_name;
-            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-                continue;
-            // A file still being written, or what a killed build left: no
-            // clip, no script, and no file that keeps the walk going below.
-            if (name[0] == '.' && SafeFile::isTemporaryName(name))
-                continue;
-            const EntryKind kind = kindOf(fd, entry);
-            if (kind.kind == Kind::Other && !kind.link)
-                continue;
-            if (!decodeExactly(name, decoded)) {
-                // A link to nothing under such a name is no script of any
-                // listed clip, since no listed clip has such a name.
-                if (kind.kind == Kind::File)
-                    out.badFiles.append(QByteArray(name));
-                else if (kind.kind == Kind::Folder)
-                    out.badFolders.append(QByteArray(name));
-            } else {
-                if (kind.kind == Kind::File)
-                    out.files.append(decoded);
-                else if (kind.kind == Kind::Folder)
-                    out.folders.append(decoded);
-                if (kind.link && kind.kind != Kind::File)
-                    out.otherLinks.append(decoded);
-            }
-        }
-        return !(out.error != 0 && out.isEmpty());
-    }
-
-private:
-    int m_fd = -1;
-    DIR *m_dir = nullptr;
-    FolderId m_id;
-};
+namespace {
 
 // The order a user sees in a file manager: case-insensitive, with a
 // case-sensitive tie-break so that the order is total and repeatable. Being
@@ -335,7 +158,7 @@ private:
 
     void visit(const QString &path, std::vector<Branch> &branch)
     {
-        Folder folder(path);
+        FolderReader folder(path);
         if (!folder.isOpen())
             return;
         // Each real folder once, by whichever way the walk meets it first:

@@ -2,13 +2,13 @@
 
 #include "CUpdateCheck.h"
 #include "ComponentRegistry.h"
+#include "ComponentServer.h"
 #include "UpdateCheckInterface.h"
 #include "VersionInfo.h"
 #include "verlook_version.h"
 
+#include <QDir>
 #include <QFileInfo>
-
-#include <dlfcn.h>
 
 using component::CLASS_E_CLASSNOTAVAILABLE;
 using component::CLSID_CUpdateCheck;
@@ -43,19 +43,16 @@ const QString kVersion = QStringLiteral("1.0");
 QString libraryPath()
 {
     static const char anchor = 0;
-    Dl_info info {};
-    if (!dladdr(&anchor, &info) || !info.dli_fname)
-        return QString();
-    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absoluteFilePath();
+    return component::libraryPathOf(&anchor);
 }
 
 const ComponentVersionString kVersionStrings[] = {
-    { "CompanyName", "Kestrelle Software" },
-    { "FileDescription", "Kestrelle Update Check will look for a newer version of any applicaton on a given location" },
+    { "CompanyName", VERLOOK_COMPANY_NAME },
+    { "FileDescription", VERLOOK_FILE_DESCRIPTION },
     { "FileVersion", VERLOOK_VERSION_TEXT },
-    { "InternalName", "verlook" },
-    { "OriginalFilename", "verlook.dll" },
-    { "ProductName", "Kestrelle Update Check" },
+    { "InternalName", VERLOOK_INTERNAL_NAME },
+    { "OriginalFilename", VERLOOK_ORIGINAL_FILENAME },
+    { "ProductName", VERLOOK_PRODUCT_NAME },
     { "ProductVersion", VERLOOK_VERSION_TEXT },
     { "OLESelfRegister", "" },
 };
@@ -82,7 +79,7 @@ VERLOOK_EXPORT HRESULT DllRegisterServer()
         typeLib.version = kVersion;
         typeLib.helpString = QStringLiteral("Kestrelle Update Check");
         typeLib.win32Path = path;
-        typeLib.helpDir = QFileInfo(path).absolutePath();
+        typeLib.helpDir = QDir::toNativeSeparators(QFileInfo(path).absolutePath());
         if (FAILED(registry.registerTypeLib(typeLib)))
             return SELFREG_E_TYPELIB;
 

@@ -209,7 +209,7 @@ private slots:
         QCOMPARE(failure.number, kClassNotRegistered);
         QCOMPARE(failure.description,
             u"Class not registered: %1 (the component registry %2%3)"_s.arg(
-                CLSID_CUpdateCheck.toString(), registryFile(), problem));
+                guidToString(CLSID_CUpdateCheck), registryFile(), problem));
 
         const Run run = runRegsvr({ kVerlook });
         QCOMPARE(run.exitCode, 2);
@@ -298,7 +298,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!folder.logRecords().isEmpty() || program.state() != QProcess::Running, 60000);
         QCOMPARE(folder.logRecords(), QStringList { u"Form_Load -2147221164"_s });
         const QByteArray log = logText(folder.path());
-        QVERIFY2(log.contains("Class not registered: " + CLSID_CUpdateCheck.toString().toLatin1()
+        QVERIFY2(log.contains("Class not registered: " + guidToString(CLSID_CUpdateCheck).toLatin1()
                      + " (there is no per-user component registry: neither HOME nor XDG_CONFIG_HOME is set)"),
             log.constData());
         // It runs on.
