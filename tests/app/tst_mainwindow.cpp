@@ -13,8 +13,8 @@
 #include "ScriptedDialogs.h"
 #include "TemplateEditor.h"
 #include "TestHttpServer.h"
+#include "TestSystem.h"
 #include "Typing.h"
-#include "Unprivileged.h"
 #include "frmSettings.h"
 #include "frmTovrane.h"
 
@@ -34,8 +34,6 @@
 #include <algorithm>
 #include <memory>
 #include <tuple>
-
-#include <sys/stat.h>
 
 using namespace component;
 
@@ -137,7 +135,8 @@ private slots:
     void firstStartWithNothingUsable()
     {
         QVERIFY(QFile::remove(m_folder->file(u"Filters.txt"_s)));
-        QCOMPARE(::mkfifo(QFile::encodeName(m_folder->file(u"Filters.txt"_s)).constData(), 0600), 0);
+        SKIP_IF_MISSING(fifosMissing());
+        QVERIFY(makeFifo(m_folder->file(u"Filters.txt"_s)));
         auto w = load();
         QCOMPARE(settings(), QByteArray());
         // Five integer keys, the empty extension box, the filter list, then the failed update check.
@@ -466,14 +465,13 @@ private slots:
         auto w = scannedWithScripts();
         QVERIFY(w);
         // Open to others, so that a removal run as another user reaches them.
-        const auto mode = [this](const QString &folder, mode_t bits) {
-            return ::chmod(QFile::encodeName(clip(folder)).constData(), bits) == 0;
-        };
+        const auto mode = [this](const QString &folder, FileMode bits) { return setMode(clip(folder), bits); };
         const auto unlock = qScopeGuard([&] { mode(u"locked"_s, 0777); });
         QVERIFY(mode(QString(), 0777) && mode(u"locked"_s, 0555));
+        SKIP_IF_MISSING(Unprivileged::missing());
         {
             Unprivileged asUser;
-            if (!asUser.ok() || Unprivileged::mayAccess(clip(u"locked"_s), W_OK))
+            if (!asUser.ok() || Unprivileged::mayAccess(clip(u"locked"_s), Unprivileged::MayWrite))
                 QSKIP("this user may write in a folder without write permission");
             control<QPushButton>(*w, "cmdRemove")->click();
         }
@@ -553,7 +551,8 @@ private slots:
         const QString huge = m_folder->file(u"Templates/Huge.avt"_s);
         QVERIFY(put(huge) && QFile::resize(huge, 16 * 1024 * 1024 + 1));
         const QString fifo = m_folder->file(u"Templates/Fifo.avt"_s);
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        SKIP_IF_MISSING(fifosMissing());
+        QVERIFY(makeFifo(fifo));
         m_dialogs.fileNames = { QString(), huge, fifo };
         for (int i = 0; i < 3; ++i)
             control<QPushButton>(*w, "cmdLoad")->click();

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "TestSystem.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QStringList>
-
-#include <sys/stat.h>
 
 // A file's bytes; "<missing>" when it cannot be read, so that a missing file
 // never passes for an empty one.
@@ -21,12 +21,6 @@ inline bool put(const QString &path, const QByteArray &bytes = {})
     QFile f(path);
     return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly | QIODevice::Truncate)
         && f.write(bytes) == bytes.size();
-}
-
-// Sets the permission bits of `path`, as chmod does.
-inline bool setMode(const QString &path, mode_t bits)
-{
-    return ::chmod(QFile::encodeName(path).constData(), bits) == 0;
 }
 
 // Every entry below `folder`, hidden ones, links and FIFOs included, as

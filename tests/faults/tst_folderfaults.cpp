@@ -3,7 +3,7 @@
 #include "ScanWalk.h"
 #include "ScriptBuild.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
+#include "TestSystem.h"
 
 #include <QDirIterator>
 #include <QScopeGuard>

@@ -4,14 +4,13 @@
 // not valid text.
 #include "BurstValue.h"
 #include "ErrorTrap.h"
-#include "FileSizeLimit.h"
 #include "RuntimeError.h"
 #include "SafeFile.h"
 #include "ScriptBuild.h"
 #include "ScriptRemoval.h"
 #include "TemplateFile.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
+#include "TestSystem.h"
 #include "mGlobal.h"
 
 #include <QProcess>

@@ -8,8 +8,6 @@
 
 #include <memory>
 
-#include <sys/stat.h>
-
 using namespace errorlog;
 
 using namespace scan;
@@ -57,10 +55,12 @@ private slots:
         QVERIFY(QDir().mkpath(path(u"empty.avi"_s)));
         // Any link under the script's name is a script, a broken one too: the
         // builds replace it. A FIFO is neither script nor clip.
-        QVERIFY(QFile::link(path(u"nowhere"_s), path(u"dead.avs"_s)));
-        QVERIFY(QFile::link(path(u"Sub0"_s), path(u"tofolder.avs"_s)));
-        QCOMPARE(::mkfifo(QFile::encodeName(path(u"pipe.avs"_s)).constData(), 0644), 0);
-        QCOMPARE(::mkfifo(QFile::encodeName(path(u"fifo.avi"_s)).constData(), 0644), 0);
+        SKIP_IF_MISSING(linksMissing());
+        QVERIFY(makeLink(path(u"nowhere"_s), path(u"dead.avs"_s)));
+        QVERIFY(makeLink(path(u"Sub0"_s), path(u"tofolder.avs"_s)));
+        SKIP_IF_MISSING(fifosMissing());
+        QVERIFY(makeFifo(path(u"pipe.avs"_s), 0644));
+        QVERIFY(makeFifo(path(u"fifo.avi"_s), 0644));
 
         // Case-insensitive order, ties broken by case so that it is repeatable. A folder
         // named like a script is no script; "Case.AVS" is another name here. A folder

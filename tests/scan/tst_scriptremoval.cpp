@@ -1,7 +1,7 @@
 #include "CErrorlog.h"
 #include "ScriptRemoval.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
+#include "TestSystem.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -99,11 +99,12 @@ private slots:
         QVERIFY(setMode(m_dir.path(), 0777) && setMode(path("d"), 0777) && setMode(path("locked"), 0555));
         const QList<ClipRow> rows { clip("locked/a.avi"), clip("d/AVI"), clip("e/e.avi"), clip("f/f.avi") };
         QList<int> marked;
+        SKIP_IF_MISSING(Unprivileged::missing());
         {
             const Unprivileged asUser;
-            if (!asUser.ok() || Unprivileged::mayAccess(path("locked"), W_OK))
+            if (!asUser.ok() || Unprivileged::mayAccess(path("locked"), Unprivileged::MayWrite))
                 QSKIP("cannot act as a user whom a locked folder stops");
-            if (!Unprivileged::mayAccess(path("d"), W_OK | X_OK))
+            if (!Unprivileged::mayAccess(path("d"), Unprivileged::MayWrite | Unprivileged::MayEnter))
                 QSKIP("the temporary folder is out of other users' reach (TMPDIR below a private folder?)");
             removeCheckedScripts(rows, "avs", [&](int row) {
                 marked << row;

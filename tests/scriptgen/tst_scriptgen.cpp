@@ -5,12 +5,10 @@
 #include "Substitute.h"
 #include "TemplateFile.h"
 #include "TestFiles.h"
-#include "Unprivileged.h"
+#include "TestSystem.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sys/file.h>
 
 using namespace scriptgen;
 
@@ -240,8 +238,8 @@ private slots:
         // Another build writing under such a name holds it locked.
         const QString other = out + sep + u".tovrane-0000beef.tmp"_s;
         QVERIFY(put(other, "in the making"));
-        QFile held(other);
-        QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX | LOCK_NB) == 0);
+        const HeldFile held(other);
+        QVERIFY(held.ok());
         QCOMPARE(buildPerClip({ clip(u"c.avi"_s, a) }, options(u"%CLIP%"_s), trap(u"Mode_1"_s), {}, {}), 1);
         QCOMPARE(tree(a), QStringList { u"c.avs"_s });
         QCOMPARE(buildBatch({ clip(u"c.avi"_s, a) }, options(u"%CLIP%"_s, out), trap(u"Mode_0"_s)),
@@ -285,8 +283,9 @@ private slots:
         QCOMPARE(records(), QStringList { u"SaveTemplate 76"_s });
         // A template nobody may read: the folder is open, the file is not.
         QVERIFY(setMode(mine, 0) && setMode(m_root, 0755));
+        SKIP_IF_MISSING(Unprivileged::missing());
         Unprivileged asUser;
-        if (!asUser.ok() || Unprivileged::mayAccess(mine, R_OK))
+        if (!asUser.ok() || Unprivileged::mayAccess(mine, Unprivileged::MayRead))
             QSKIP("cannot act as a user whom file permissions stop");
         QCOMPARE(loaded(mine, def), std::nullopt);
     }
