@@ -123,8 +123,8 @@ int main(int argc, char **argv)
     std::printf("batch build of one file for %lld clips: %.3f s\n", qlonglong(rows.size()), median(batch));
     const bool complete = rows.size() == Clips && written == Clips && !batchFile.isEmpty();
     if (!complete || failures != 0) {
-        std::fprintf(stderr, "incomplete: %lld rows, %d scripts, %d failures\n", qlonglong(rows.size()), written,
-            failures);
+        std::fprintf(
+            stderr, "incomplete: %lld rows, %d scripts, %d failures\n", qlonglong(rows.size()), written, failures);
         return 1;
     }
     return 0;

@@ -12,6 +12,9 @@
 
 #include <memory>
 
+using namespace errorlog;
+using namespace scan;
+
 using namespace Qt::StringLiterals;
 
 class TestScanWalkWindows : public QObject
