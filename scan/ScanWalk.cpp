@@ -256,7 +256,8 @@ QList<ClipRow> scanFolders(const QStringList &scanFolders, const ScanOptions &op
     for (const QString &item : scanFolders) {
         if (item.isEmpty() || !QFileInfo(item).isDir())
             report(Failure { ErrNum::PathNotFound,
-                Failure::standardDescription(ErrNum::PathNotFound) + QStringLiteral(": ") + item });
+                Failure::standardDescription(ErrNum::PathNotFound) + QStringLiteral(": ")
+                    + QDir::toNativeSeparators(item) });
         else
             ScanFolder(item, options, walkReport, badNames, rows);
     }

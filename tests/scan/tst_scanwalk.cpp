@@ -23,7 +23,8 @@ class TestScanWalk : public QObject
 
     QString path(const QString &rel) const { return m_root + u'/' + rel; }
 
-    // Each row as "location below the root/file mark check", in list order.
+    // Each row as "location below the root/file mark check", in list order,
+    // the location with "/" whatever the system's separator.
     QStringList scan(
         const QStringList &folders, const QString &extensions = u"AVI|MPG|MPEG"_s, bool onlyWithoutScript = false) const
     {
@@ -31,8 +32,8 @@ class TestScanWalk : public QObject
         const ErrorTrap step(log, u"frmTovrane"_s, u"cmdScan_Click"_s), walkStep(log, u"frmTovrane"_s, u"ScanFolder"_s);
         QStringList out;
         for (const ClipRow &row : scanFolders(folders, { extensions, onlyWithoutScript }, step, walkStep))
-            out << u"%1/%2 %3 %4"_s.arg(
-                row.location.mid(m_root.size()), row.file, markText(row.avs), row.checked ? u"on"_s : u"off"_s);
+            out << u"%1/%2 %3 %4"_s.arg(QDir::fromNativeSeparators(row.location.mid(m_root.size())), row.file,
+                markText(row.avs), row.checked ? u"on"_s : u"off"_s);
         return out;
     }
 
@@ -93,7 +94,8 @@ private slots:
             QStringList({ u"/a.avi - on"_s, u"/sub/b.avi - on"_s, u"/a.avi - on"_s, u"/sub/b.avi - on"_s,
                 u"/sub/b.avi - on"_s }));
         QCOMPARE(logRecords(m_logDir->path()), QStringList(2, u"cmdScan_Click 76"_s));
-        const QString described = u"Err. Description\t: Path not found: "_s + missing + u"\r\n"_s;
+        const QString described
+            = u"Err. Description\t: Path not found: "_s + QDir::toNativeSeparators(missing) + u"\r\n"_s;
         QVERIFY(logText(m_logDir->path()).contains(described.toLocal8Bit()));
     }
 };
