@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -172,8 +173,8 @@ void frmTovrane::UpdateStatusBar(qint64 count, const QString &templatePath)
     panels[0]->setFrameShape(QFrame::NoFrame);
     panels[1]->setText(QString::number(count) + QStringLiteral(" files found"));
     if (!templatePath.isEmpty()) {
-        const qsizetype slash = templatePath.lastIndexOf(QDir::separator());
-        panels[2]->setText(templatePath.mid(slash + 1));
+        // Either separator on Windows: a stored path may have been typed with "/".
+        panels[2]->setText(QFileInfo(templatePath).fileName());
         panels[2]->setMinimumWidth(twipsToPixels(3200));
     }
 }

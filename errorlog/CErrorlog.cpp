@@ -1,5 +1,6 @@
 #include "CErrorlog.h"
 
+#include "FolderPath.h"
 #include "SafeFile.h"
 
 #include <QDir>
@@ -15,7 +16,7 @@ CErrorlog::CErrorlog(QString logFolder, QString exeName)
 
 QString CErrorlog::Bracket(const QString &sPath)
 {
-    if (sPath.isEmpty() || sPath.endsWith(QDir::separator()))
+    if (sPath.isEmpty() || platform::endsWithSeparator(sPath))
         return sPath;
     return sPath + QDir::separator();
 }

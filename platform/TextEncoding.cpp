@@ -168,8 +168,9 @@ QString escapedBytes(const QByteArray &raw)
     QString out;
     for (qsizetype i = 0; i < raw.size();) {
         const auto lead = uchar(raw.at(i));
-        // Local 8-bit text is UTF-8 on these systems, which fixes the
-        // sequence lengths.
+        // Names come as UTF-8 (on Windows, converted from the system's
+        // UTF-16), which fixes the sequence lengths. A character the local
+        // encoding cannot hold, in which messages are written, stays bytes.
         const qsizetype length = lead < 0x80 ? 1
             : lead >= 0xC2 && lead <= 0xDF   ? 2
             : lead >= 0xE0 && lead <= 0xEF   ? 3
@@ -177,8 +178,8 @@ QString escapedBytes(const QByteArray &raw)
                                              : 0;
         if (length > 0 && i + length <= raw.size() && lead >= 0x20 && lead != 0x7F && lead != '\\') {
             const QByteArray piece = raw.mid(i, length);
-            const QString decoded = QString::fromLocal8Bit(piece);
-            if (decoded.toLocal8Bit() == piece) {
+            const QString decoded = QString::fromUtf8(piece);
+            if (decoded.toUtf8() == piece && canEncodeText(decoded, TextFormat::Encoding::Local)) {
                 out += decoded;
                 i += length;
                 continue;

@@ -57,9 +57,10 @@ QString decodeFile(const QByteArray &bytes, const TextFormat &format);
 // never replaced by "?".
 QByteArray encodeFile(const QString &text, const TextFormat &format);
 
-// A name's bytes in readable form for messages: whatever decodes as it is,
-// every other byte (and a backslash or control character, so that the text
-// stays unambiguous) as \xHH.
+// A name's bytes (UTF-8, or what should have been) in readable form for
+// messages: whatever decodes and the local encoding holds as it is, every
+// other byte (and a backslash or control character, so that the text stays
+// unambiguous) as \xHH.
 QString escapedBytes(const QByteArray &raw);
 
 } // namespace platform

@@ -25,7 +25,9 @@ struct Listing
     // to a folder stands in `folders` as well.
     QStringList otherLinks;
     QStringList folders;
-    // Names that do not survive decoding, as the system gave them.
+    // Names that cannot be listed as they are, in UTF-8 where they can be:
+    // on POSIX the bytes the system gave, which do not decode; on Windows
+    // names the ANSI code page cannot hold.
     QList<QByteArray> badFiles;
     QList<QByteArray> badFolders;
     // errno of a listing that broke off part-way; what was read before stays.

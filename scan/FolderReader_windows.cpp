@@ -2,6 +2,7 @@
 
 #include "SafeFile.h"
 #include "SystemError_windows.h"
+#include "TextEncoding.h"
 
 #include <QDir>
 
@@ -45,6 +46,18 @@ Kind kindOfTarget(const std::wstring &path)
 bool isDotOrDotDot(const wchar_t *name)
 {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+// Scripts are written in the ANSI code page: a name it cannot hold would
+// come out of %CLIP% or %PATH% with "?" in it, naming a file that does not
+// exist.
+bool ansiHolds(const wchar_t *name, const QString &decoded)
+{
+    for (const wchar_t *c = name; *c != L'\0'; ++c) {
+        if (*c >= 0x80)
+            return platform::canEncodeText(decoded, platform::TextFormat::Encoding::Local);
+    }
+    return true;
 }
 
 } // namespace
@@ -116,7 +129,15 @@ bool FolderReader::read(Listing &out)
             kind = Kind::Other;
         else
             kind = Kind::File;
-        // Names are UTF-16 here, and every one decodes.
+        if (!ansiHolds(name, decoded)) {
+            // A link to nothing under such a name is no script of any
+            // listed clip, since no listed clip has such a name.
+            if (kind == Kind::File)
+                out.badFiles.append(decoded.toUtf8());
+            else if (kind == Kind::Folder)
+                out.badFolders.append(decoded.toUtf8());
+            continue;
+        }
         if (kind == Kind::File)
             out.files.append(decoded);
         else if (kind == Kind::Folder)

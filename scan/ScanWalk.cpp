@@ -193,10 +193,10 @@ private:
     {
         std::sort(listing.badFiles.begin(), listing.badFiles.end());
         std::sort(listing.badFolders.begin(), listing.badFolders.end());
-        QString extension;
         for (const QByteArray &name : std::as_const(listing.badFiles)) {
-            const qsizetype dot = name.lastIndexOf('.');
-            if (decodeExactly(name.constData() + (dot < 0 ? 0 : dot + 1), extension) && m_matcher.matches(extension))
+            const QByteArray raw = name.mid(name.lastIndexOf('.') + 1);
+            const QString extension = QString::fromUtf8(raw);
+            if (extension.toUtf8() == raw && m_matcher.matches(extension))
                 m_badNames.add(path, name, false);
         }
         for (const QByteArray &name : std::as_const(listing.badFolders))

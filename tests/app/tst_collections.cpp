@@ -405,7 +405,9 @@ private slots:
     // The preview's text is byte for byte what each build writes.
     void previewEqualsWhatTheBuildsWrite()
     {
-        const QString clips = m_clips.path(), out = m_clips.filePath(u"out"_s);
+        // Both folders as the scan and the folder chooser give them.
+        const QString clips = QDir::toNativeSeparators(m_clips.path());
+        const QString out = QDir::toNativeSeparators(m_clips.filePath(u"out"_s));
         QVERIFY(QDir().mkpath(out));
         const ClipRow row { true, u"Zwei.Ü.avi"_s, clips, ScriptMark::None };
         const BuildOptions options { u"A(\"%PATH%\\%CLIP%.%EXT%\") # é\r\nB()"_s, u"AVS"_s, OverwritePolicy::Always,
@@ -419,10 +421,11 @@ private slots:
         QVERIFY(previewScript(row, options, false)->exists);
 
         const ScriptPreview block = *previewScript(row, options, true);
-        QCOMPARE(block.path, QDir(out).filePath(u"batch_file_0.avs"_s));
+        QCOMPARE(block.path, QDir::toNativeSeparators(m_clips.filePath(u"out/batch_file_0.avs"_s)));
         QCOMPARE(buildBatch({ row }, options, step), block.path);
         QCOMPARE(contents(block.path), block.text.toLocal8Bit());
-        QCOMPARE(previewScript(row, options, true)->path, QDir(out).filePath(u"batch_file_1.avs"_s));
+        QCOMPARE(previewScript(row, options, true)->path,
+            QDir::toNativeSeparators(m_clips.filePath(u"out/batch_file_1.avs"_s)));
     }
 
     // Folders dropped on the clip list or the settings window's folder list
@@ -433,18 +436,22 @@ private slots:
         auto w = load();
         const QString a = m_clips.filePath(u"a"_s), b = m_clips.filePath(u"b"_s), file = m_clips.filePath(u"x.txt"_s);
         QVERIFY(QDir().mkpath(a) && QDir().mkpath(b) && QFile(file).open(QIODevice::WriteOnly));
+        // What the user sees and what is stored has the system's separators.
+        const QString shownA = QDir::toNativeSeparators(a), shownB = QDir::toNativeSeparators(b);
         QVERIFY(drop(control<QTreeView>(*w, "lvwMovies")->viewport(), { a, file }));
-        QCOMPARE(control<QLabel>(*w, "Panel1")->text(), "Added the scan folder " + a + "; Scan lists its clips.");
+        QCOMPARE(control<QLabel>(*w, "Panel1")->text(), "Added the scan folder " + shownA + "; Scan lists its clips.");
         QVERIFY(!drop(control<QTreeView>(*w, "lvwMovies")->viewport(), { file }));
         QVERIFY(drop(control<QListWidget>(*w->settingsWindow(), "lstScanFolders")->viewport(), { b }));
-        QCOMPARE(w->settings().scanFolders(), (QStringList { a, b }));
-        QVERIFY(m_folder->read(u"Settings.ini"_s).contains(("MainFolder=" + a + u'|' + b + "\r\n").toLocal8Bit()));
+        QCOMPARE(w->settings().scanFolders(), (QStringList { shownA, shownB }));
+        QVERIFY(m_folder->read(u"Settings.ini"_s)
+                    .contains(("MainFolder=" + shownA + u'|' + shownB + "\r\n").toLocal8Bit()));
         // A second drop adds nothing twice, on either list.
         QVERIFY(drop(control<QTreeView>(*w, "lvwMovies")->viewport(), { a + u'/', b }));
         QVERIFY(drop(control<QListWidget>(*w->settingsWindow(), "lstScanFolders")->viewport(), { b }));
-        QCOMPARE(w->settings().scanFolders(), (QStringList { a, b }));
-        QCOMPARE(listedTexts(*control<QListWidget>(*w->settingsWindow(), "lstScanFolders")), (QStringList { a, b }));
-        QCOMPARE(control<QLabel>(*w, "Panel1")->text(), b + " is a scan folder already.");
+        QCOMPARE(w->settings().scanFolders(), (QStringList { shownA, shownB }));
+        QCOMPARE(listedTexts(*control<QListWidget>(*w->settingsWindow(), "lstScanFolders")),
+            (QStringList { shownA, shownB }));
+        QCOMPARE(control<QLabel>(*w, "Panel1")->text(), shownB + " is a scan folder already.");
         QCOMPARE(control<QLabel>(*w, "Panel2")->text(), u"0 files found"_s);
         control<QPushButton>(*w, "cmdScan")->click();
         QVERIFY(control<QLabel>(*w, "Panel1")->text().isEmpty());
@@ -455,7 +462,8 @@ private slots:
         QVERIFY(!control<TemplateEditor>(*w, "txtScript")->toPlainText().startsWith(u"Dropped()"_s));
         QVERIFY(drop(control<TemplateEditor>(*w, "txtScript")->viewport(), { avt }));
         QCOMPARE(control<TemplateEditor>(*w, "txtScript")->toPlainText(), u"Dropped()\n"_s);
-        QVERIFY(m_folder->read(u"Settings.ini"_s).contains(("Template=" + avt + "\r\n").toLocal8Bit()));
+        QVERIFY(m_folder->read(u"Settings.ini"_s)
+                    .contains(("Template=" + QDir::toNativeSeparators(avt) + "\r\n").toLocal8Bit()));
         QCOMPARE(control<QLabel>(*w, "Panel3")->text(), u"Dropped.avt"_s);
     }
 };

@@ -92,9 +92,13 @@ class TestMainWindow : public QObject
         return w;
     }
     // What the template above makes for the clip `name`.
+    // %PATH% is the clip's folder as the scan lists it, with the system's
+    // separators; the template adds the "/".
     QByteArray script(const char *name) const
     {
-        return "Src(\"" + clip().toLocal8Bit() + "/" + name + "\")\r\n# %clip%";
+        const QFileInfo file(clip(QString::fromLocal8Bit(name)));
+        return "Src(\"" + QDir::toNativeSeparators(file.path()).toLocal8Bit() + "/" + file.fileName().toLocal8Bit()
+            + "\")\r\n# %clip%";
     }
     static qsizetype checkedCount(const frmTovrane &w)
     {
@@ -403,8 +407,8 @@ private slots:
         QVERIFY(put(clip(u"a.avs"_s), "kept"));
         m_dialogs.answers = { Dialogs::No };
         control<QAction>(*w, "mRunBuild")->trigger();
-        QCOMPARE(
-            m_dialogs.questions.value(0).text, "The AVS script " + clip(u"a.avs"_s) + " already exists. Overwrite?");
+        QCOMPARE(m_dialogs.questions.value(0).text,
+            "The AVS script " + QDir::toNativeSeparators(clip(u"a.avs"_s)) + " already exists. Overwrite?");
         QCOMPARE(m_dialogs.questions.value(0).cursor, int(Qt::ArrowCursor));
         QCOMPARE(readBytes(clip(u"a.avs"_s)), QByteArray("kept"));
     }
@@ -544,21 +548,26 @@ private slots:
             && control<QAction>(*w, "mFileSave")->isEnabled());
         m_dialogs.fileNames = { m_folder->file(u"Templates/Copy.avt"_s) };
         control<QAction>(*w, "mFileSave")->trigger();
-        QCOMPARE(m_dialogs.fileDialogs.value(1), std::pair(true, m_folder->file(u"Templates"_s)));
+        QCOMPARE(
+            m_dialogs.fileDialogs.value(1), std::pair(true, QDir::toNativeSeparators(m_folder->file(u"Templates"_s))));
         QCOMPARE(m_folder->read(u"Templates/Copy.avt"_s), "x" + bytes);
         QCOMPARE(control<QLabel>(*w, "Panel3")->text(), u"Copy.avt"_s);
 
         const QString huge = m_folder->file(u"Templates/Huge.avt"_s);
         QVERIFY(put(huge) && QFile::resize(huge, 16 * 1024 * 1024 + 1));
-        const QString fifo = m_folder->file(u"Templates/Fifo.avt"_s);
-        SKIP_IF_MISSING(fifosMissing());
-        QVERIFY(makeFifo(fifo));
-        m_dialogs.fileNames = { QString(), huge, fifo };
-        for (int i = 0; i < 3; ++i)
+        m_dialogs.fileNames = { QString(), huge };
+        QStringList logged { "cmdLoad_Click 7" };
+        if (!fifosMissing()) {
+            const QString fifo = m_folder->file(u"Templates/Fifo.avt"_s);
+            QVERIFY(makeFifo(fifo));
+            m_dialogs.fileNames << fifo;
+            logged << "cmdLoad_Click 75";
+        }
+        for (qsizetype i = 0, n = m_dialogs.fileNames.size(); i < n; ++i)
             control<QPushButton>(*w, "cmdLoad")->click();
         QVERIFY(control<TemplateEditor>(*w, "txtScript")->toPlainText().startsWith(u"x# Caf\u00e9"_s));
         QVERIFY(settings().contains(("Template=" + old + "\r\n").toLocal8Bit()));
-        QCOMPARE(m_folder->logRecords().mid(1), (QStringList { "cmdLoad_Click 7", "cmdLoad_Click 75" }));
+        QCOMPARE(m_folder->logRecords().mid(1), logged);
     }
 
     // Colouring and completion get the names from Filters.txt (Blur, Crop,
@@ -670,7 +679,7 @@ private slots:
         QVERIFY(!control<QPushButton>(*w, "cmdSave")->isEnabled());
         QVERIFY(offer({ QUrl::fromLocalFile(two) }, asText({ QUrl::fromLocalFile(two) })));
         QCOMPARE(control<TemplateEditor>(*w, "txtScript")->toPlainText(), u"Two()\n"_s);
-        QVERIFY(settings().contains(("Template=" + two + "\r\n").toLocal8Bit()));
+        QVERIFY(settings().contains(("Template=" + QDir::toNativeSeparators(two) + "\r\n").toLocal8Bit()));
     }
 
     // Colouring is no edit: Ctrl+Z straight after start, Load, Save or

@@ -39,11 +39,15 @@ private slots:
     }
 
     // The extension is plain text, never a pattern, and only files directly
-    // in the folder go, read-only ones too.
+    // in the folder go, read-only ones too. Windows has no "*" or "?" in
+    // names and drops a trailing dot; there those patterns match nothing.
     void removesOnlyDirectFilesWithThatExtension()
     {
         make({ "a.avi", "a.avs", "b.avs", ".hidden.avs", "c.AVS", "d.avsi", "e.avs.bak", "avs", "sub/x.avs",
-            "f.avs/inner.avs", "a.*", "b.?", "c.[a]", "d.a", "noext", "g." });
+            "f.avs/inner.avs", "c.[a]", "d.a", "noext" });
+#ifndef Q_OS_WIN
+        make({ "a.*", "b.?", "g." });
+#endif
         QFile ro(path("b.avs"));
         QVERIFY(ro.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         // An empty folder is no folder, not the current one.
@@ -53,16 +57,20 @@ private slots:
         QVERIFY(QDir::setCurrent(before));
         QCOMPARE(removeScripts(path("missing"), "avs"), 0);
 
-        QStringList keep = { "a.avi", "avs", "d.avsi", "e.avs.bak", "f.avs", "f.avs/inner.avs", "sub", "sub/x.avs",
-            "d.a", "noext", "g." };
+        QStringList keep
+            = { "a.avi", "avs", "d.avsi", "e.avs.bak", "f.avs", "f.avs/inner.avs", "sub", "sub/x.avs", "d.a", "noext" };
 #ifdef Q_OS_WIN
         QCOMPARE(removeScripts(CErrorlog::Bracket(m_dir.path()), "avs"), 4);
+        const int patternNames = 0;
 #else
         QCOMPARE(removeScripts(CErrorlog::Bracket(m_dir.path()), "avs"), 3);
-        keep << "c.AVS";
+        keep << "c.AVS"
+             << "g.";
+        const int patternNames = 1;
 #endif
-        for (const QString extension : { "*", "?", "[a]" })
-            QCOMPARE(removeScripts(m_dir.path(), extension), 1);
+        QCOMPARE(removeScripts(m_dir.path(), "*"), patternNames);
+        QCOMPARE(removeScripts(m_dir.path(), "?"), patternNames);
+        QCOMPARE(removeScripts(m_dir.path(), "[a]"), 1);
         QCOMPARE(removeScripts(m_dir.path(), QString()), 0);
         keep.sort();
         QCOMPARE(left(), keep);
