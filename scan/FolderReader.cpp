@@ -68,6 +68,11 @@ struct FolderReader::State
     DIR *dir = nullptr;
 };
 
+bool FolderReader::namesIgnoreCase()
+{
+    return false;
+}
+
 FolderReader::FolderReader(const QString &path)
 {
     if (path.isEmpty())

@@ -67,6 +67,10 @@ public:
     FolderReader(const FolderReader &) = delete;
     FolderReader &operator=(const FolderReader &) = delete;
 
+    // Whether the system takes two names that differ only in case for one
+    // (Windows does, POSIX systems do not).
+    static bool namesIgnoreCase();
+
     bool isOpen() const { return m_state != nullptr; }
     const FolderId &id() const { return m_id; }
 

@@ -71,6 +71,11 @@ struct FolderReader::State
     bool read = false;
 };
 
+bool FolderReader::namesIgnoreCase()
+{
+    return true;
+}
+
 FolderReader::FolderReader(const QString &path)
 {
     if (path.isEmpty())

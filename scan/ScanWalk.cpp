@@ -53,6 +53,16 @@ bool nameLess(const QString &a, const QString &b)
     return QString::compare(a, b, Qt::CaseSensitive) < 0;
 }
 
+// Whether `sorted` (by nameLess) holds `name`: exactly, or in any case where
+// the system takes names that differ only in case for one.
+bool holdsName(const QStringList &sorted, const QString &name)
+{
+    if (FolderReader::namesIgnoreCase())
+        return std::binary_search(sorted.cbegin(), sorted.cend(), name,
+            [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    return std::binary_search(sorted.cbegin(), sorted.cend(), name, nameLess);
+}
+
 qsizetype lastDot(QStringView fileName)
 {
     return fileName.lastIndexOf(QLatin1Char('.'));
@@ -220,8 +230,7 @@ private:
             m_scriptName.append(QLatin1String(".avs"));
             // A link under the script's name is a script even when broken:
             // the builds replace it rather than write a second one.
-            const bool scriptExists = std::binary_search(files.cbegin(), files.cend(), m_scriptName, nameLess)
-                || std::binary_search(links.cbegin(), links.cend(), m_scriptName, nameLess);
+            const bool scriptExists = holdsName(files, m_scriptName) || holdsName(links, m_scriptName);
             if (m_onlyWithoutScript && scriptExists)
                 continue;
             m_out.append(

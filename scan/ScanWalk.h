@@ -33,7 +33,8 @@ struct ScanOptions
 // temporary name of a file being written counts for nothing. Links are followed,
 // but each real folder is walked once per scan folder, by whichever way
 // reaches it first. A clip is marked as having a script when a regular file or a link of any
-// kind (a broken one too) stands under its script's name. A failure inside
+// kind (a broken one too) stands under its script's name, in any case where
+// the system ignores case. A failure inside
 // the walk is reported to `walkReport` and the walk goes on.
 //
 // A name that does not decode exactly in the local encoding is left out

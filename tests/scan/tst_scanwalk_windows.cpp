@@ -92,6 +92,15 @@ private slots:
         }
     }
 
+    // Windows takes names that differ only in case for one: a script under
+    // another case is the clip's script, and the build would replace it.
+    void aScriptInAnotherCaseIsTheClipsScript()
+    {
+        for (const char *name : { "Case.avi", "CASE.AVS", "mixed.MPG", "Mixed.Avs", "none.avi", "none.avs.bak" })
+            QVERIFY(put(path(QString::fromLatin1(name))));
+        QCOMPARE(scan(m_root), (QStringList { u"\\Case.avi Y"_s, u"\\mixed.MPG Y"_s, u"\\none.avi -"_s }));
+    }
+
     // A junction or a symbolic link under a script's name marks the script
     // as there, a broken one too; a folder reached through several links,
     // or through a link back up, is walked once.
