@@ -7,6 +7,8 @@
 #include "ScanWalk.h"
 #include "ScriptBuild.h"
 
+#include "Median.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -22,6 +24,8 @@ using namespace errorlog;
 using namespace scan;
 using namespace scriptgen;
 
+using bench::median;
+
 namespace {
 
 constexpr int Clips = 10000;
@@ -32,12 +36,6 @@ const char *const Template = "# script for %CLIP%\r\n"
                              "clip = DirectShowSource(\"%PATH%\\%CLIP%.%EXT%\", fps=25, audio=true)\r\n"
                              "clip = clip.ConvertToYV12().Crop(8, 0, -8, 0).LanczosResize(640, 480)\r\n"
                              "return clip\r\n";
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 template <typename Work> double seconds(Work &&work)
 {

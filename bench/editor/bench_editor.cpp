@@ -20,6 +20,8 @@
 #include "RuntimeError.h"
 #include "TemplateEditor.h"
 
+#include "Median.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -36,13 +38,9 @@ using namespace errorlog;
 
 using namespace editor;
 
-namespace {
+using bench::median;
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.at(v.size() / 2);
-}
+namespace {
 
 double seconds(const std::function<void()> &work)
 {

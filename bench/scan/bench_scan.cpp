@@ -6,6 +6,8 @@
 #include "ErrorTrap.h"
 #include "ScanWalk.h"
 
+#include "Median.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -19,6 +21,8 @@
 using namespace errorlog;
 
 using namespace scan;
+
+using bench::median;
 
 namespace {
 
@@ -34,12 +38,6 @@ double timeFind(const QString &tree, qint64 &count)
     const double s = t.nsecsElapsed() / 1e9;
     count = p.readAllStandardOutput().trimmed().toLongLong();
     return s;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.at(v.size() / 2);
 }
 
 } // namespace

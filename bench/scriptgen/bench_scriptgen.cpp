@@ -11,6 +11,8 @@
 #include "ScriptBuild.h"
 #include "Substitute.h"
 
+#include "Median.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,6 +30,8 @@ using namespace errorlog;
 
 using namespace scan;
 
+using bench::median;
+
 namespace {
 
 constexpr int Clips = 10000;
@@ -43,12 +47,6 @@ const char *const Template = "# Tovrane script for %CLIP%\r\n"
                              "# source: %PATH%\\%CLIP%.%EXT%\r\n"
                              "clip = clip.Subtitle(\"%CLIP%\", align=9, size=18)\r\n"
                              "return clip\r\n";
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 struct Cost
 {

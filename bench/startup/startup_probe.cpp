@@ -7,6 +7,8 @@
 // Usage: startup_probe [--runs N] --plugins DIR  NAME PROGRAM TITLE  [NAME PROGRAM TITLE]...
 //   DIR holds generic/<the plugin>; TITLE is the main window's title.
 //   The first program is compared with each of the others.
+#include "Median.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -16,6 +18,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+using bench::median;
 
 namespace {
 
@@ -67,12 +71,6 @@ double timeOnce(const Subject &subject, const QProcessEnvironment &base, const Q
             qPrintable(subject.program), qPrintable(subject.title), process.readAllStandardError().constData());
     }
     return seconds;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
